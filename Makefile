@@ -1,0 +1,31 @@
+# Vexlo: the two set-up commands are `make run` and `make test` (see README.md).
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+HEADLESS := scripts/headless.sh
+
+.PHONY: deps configure build run test bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/vexlo
+
+# Tests share one X server and run one after another: they move the pointer
+# and take the focus.
+test: build
+	@$(HEADLESS) -- ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600
+
+CASE ?=
+SECONDS ?= 20
+bench: build
+	@$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,67 @@
+#include "app/mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QGraphicsDropShadowEffect>
+
+namespace {
+constexpr int WindowWidth = 960;
+constexpr int WindowHeight = 640;
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setupFrame();
+
+    ui->contentStack->setCurrentIndex(0);
+    ui->recordButton->setChecked(true);
+    ui->recordModeCombo->setCurrentIndex(0);
+
+    setupConnections();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::setupFrame()
+{
+    setFixedSize(WindowWidth, WindowHeight);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    // The central widget keeps a transparent 15 px border; the shadow falls there.
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setBlurRadius(20);
+    shadow->setColor(QColor(0, 0, 0, 80));
+    shadow->setOffset(0, 0);
+    ui->centralwidget->setGraphicsEffect(shadow);
+}
+
+void MainWindow::setupConnections()
+{
+    connectNavigation();
+}
+
+void MainWindow::connectNavigation()
+{
+    // Titles are translated at the moment of the click, in the current language.
+    connect(ui->recordButton, &QToolButton::clicked, this,
+            [this] { showPage(0, QT_TR_NOOP("录制屏幕")); });
+    connect(ui->historyButton, &QToolButton::clicked, this,
+            [this] { showPage(1, QT_TR_NOOP("录制存档")); });
+    connect(ui->menuButton, &QToolButton::clicked, this,
+            [this] { showPage(2, QT_TR_NOOP("高级配置")); });
+    connect(ui->converterButton, &QToolButton::clicked, this,
+            [this] { showPage(3, QT_TR_NOOP("音视频转换")); });
+}
+
+void MainWindow::showPage(int index, const char *title)
+{
+    ui->contentStack->setCurrentIndex(index);
+    ui->label_title->setText(tr(title));
+}

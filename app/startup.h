@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QApplication;
+class QWidget;
+
+namespace vexlo {
+
+using WindowFactory = std::function<std::unique_ptr<QWidget>()>;
+
+// Applies ":/qss/default.css" to the whole application. Returns false (and
+// logs why) when the resource tree is missing or the sheet cannot be read or
+// is empty; the program then runs with the toolkit's own look.
+bool loadStyleSheet(QApplication &application);
+
+// Process-wide terminate handler: logs, shows the fatal box, aborts.
+[[noreturn]] void onFatalTerminate();
+
+// Everything main does after the application object exists and the terminate
+// handler is installed: quiets FFmpeg, applies the style sheet, shows the
+// window made by makeWindow and runs the event loop. Exceptions end in the
+// fatal box and -1. The window is destroyed before this returns.
+int runGuarded(QApplication &application, const WindowFactory &makeWindow);
+
+} // namespace vexlo

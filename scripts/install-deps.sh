@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vexlo needs to build, run and test.
+# Returns at once when all of them are present.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake make pkg-config
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
+  qt6-l10n-tools qt6-translations-l10n libqt6svg6 qt6-image-formats-plugins
+  libgl-dev
+  # FFmpeg libraries and the converter's program
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavdevice-dev ffmpeg
+  # X11 layer
+  libxcb1-dev libxcb-shm0-dev libxcb-composite0-dev libxcb-xinput-dev libxcb-xfixes0-dev
+  libxcb-icccm4-dev libxcb-ewmh-dev
+  # speed
+  libyuv-dev
+  # headless X for tests and screenshots
+  xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils imagemagick
+  # CJK glyphs: the interface speaks Chinese by default
+  fonts-wqy-microhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace vexlo::test {
+
+// Answers every modal message box that opens while it lives with one button,
+// and records what each box said. Works inside nested event loops of exec().
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Box
+    {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+    };
+
+    explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok,
+                           QObject *parent = nullptr);
+
+    void setAnswer(QMessageBox::StandardButton answer) { this->answer = answer; }
+    const QList<Box> &boxes() const { return seen; }
+
+private:
+    void poll();
+
+    QMessageBox::StandardButton answer;
+    QTimer timer;
+    QList<Box> seen;
+};
+
+} // namespace vexlo::test

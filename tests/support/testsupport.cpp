@@ -1,0 +1,63 @@
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace vexlo::test {
+
+IsolatedHome::IsolatedHome()
+{
+    const QString root = dir.path();
+    for (const char *sub : {"config", "data", "cache", "runtime"})
+        QDir(root).mkpath(QString::fromLatin1(sub));
+    qputenv("HOME", root.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (root + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (root + "/data").toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (root + "/cache").toLocal8Bit());
+    QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit());
+}
+
+namespace {
+QMutex logMutex;
+QList<LogCapture::Line> capturedLines;
+int captureDepth = 0;
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker lock(&logMutex);
+    if (captureDepth++ == 0)
+        capturedLines.clear();
+    previous = qInstallMessageHandler(&LogCapture::handler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previous);
+    QMutexLocker lock(&logMutex);
+    --captureDepth;
+}
+
+void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    QMutexLocker lock(&logMutex);
+    capturedLines.append({type, QString::fromLatin1(context.category ? context.category : ""), text});
+}
+
+QList<LogCapture::Line> LogCapture::lines() const
+{
+    QMutexLocker lock(&logMutex);
+    return capturedLines;
+}
+
+bool LogCapture::contains(QtMsgType type, const QString &text) const
+{
+    const auto all = lines();
+    return std::any_of(all.begin(), all.end(),
+                       [&](const Line &line) { return line.type == type && line.text == text; });
+}
+
+} // namespace vexlo::test

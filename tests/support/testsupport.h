@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QApplication>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace vexlo::test {
+
+// Points HOME and the XDG folders at a fresh temporary folder for the whole
+// test program, so no test reads or writes the real user's settings or files.
+class IsolatedHome
+{
+public:
+    IsolatedHome();
+    QString path() const { return dir.path(); }
+
+private:
+    QTemporaryDir dir;
+};
+
+// Collects every message that reaches the toolkit's log while alive.
+class LogCapture
+{
+public:
+    struct Line
+    {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QList<Line> lines() const;
+    bool contains(QtMsgType type, const QString &text) const;
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &text);
+    QtMessageHandler previous;
+};
+
+// Path of the freshly built program, for tests that run it as a user would.
+inline QString vexloBinary()
+{
+    return QStringLiteral(VEXLO_BINARY);
+}
+
+// Build-time data of the tests (generated resource trees and the like).
+inline QString testDataDir()
+{
+    return QStringLiteral(VEXLO_TEST_DATA_DIR);
+}
+
+} // namespace vexlo::test
+
+#define VEXLO_TEST_MAIN(TestObject)                        \
+    int main(int argc, char *argv[])                       \
+    {                                                      \
+        vexlo::test::IsolatedHome home;                    \
+        QApplication app(argc, argv);                      \
+        TestObject testObject;                             \
+        QTEST_SET_MAIN_SOURCE_PATH                         \
+        return QTest::qExec(&testObject, argc, argv);      \
+    }
