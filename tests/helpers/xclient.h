@@ -1,0 +1,194 @@
+#pragma once
+
+// A second X client for tests: top-level windows owned by a connection of
+// their own, so the code under test sees them exactly as another program's
+// windows, managed by the real window manager of the test server.
+
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace vexlo::test {
+
+class XClient
+{
+public:
+    XClient()
+        : c(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(c) == 0)
+            screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    }
+    ~XClient() { xcb_disconnect(c); }
+    XClient(const XClient &) = delete;
+    XClient &operator=(const XClient &) = delete;
+
+    bool isConnected() const { return screen != nullptr; }
+    xcb_window_t root() const { return screen->root; }
+
+    // An unmapped white window that asks to be placed exactly at geometry.
+    xcb_window_t createWindow(const QRect &geometry)
+    {
+        const xcb_window_t window = xcb_generate_id(c);
+        const uint32_t values[] = {screen->white_pixel};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, qint16(geometry.x()),
+                          qint16(geometry.y()), quint16(geometry.width()),
+                          quint16(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, XCB_CW_BACK_PIXEL, values);
+        // WM_NORMAL_HINTS: USPosition | USSize | PPosition | PSize.
+        uint32_t hints[18] = {};
+        hints[0] = 1 | 2 | 4 | 8;
+        hints[1] = uint32_t(geometry.x());
+        hints[2] = uint32_t(geometry.y());
+        hints[3] = uint32_t(geometry.width());
+        hints[4] = uint32_t(geometry.height());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+                            XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+        sync();
+        return window;
+    }
+
+    // A plain child window, for nesting tests.
+    xcb_window_t createChild(xcb_window_t parent, const QRect &geometry)
+    {
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, parent, qint16(geometry.x()),
+                          qint16(geometry.y()), quint16(geometry.width()),
+                          quint16(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        sync();
+        return window;
+    }
+
+    void setProperty(xcb_window_t window, const char *name, const char *type, int format,
+                     const void *data, uint32_t count)
+    {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(name), atom(type),
+                            uint8_t(format), count, data);
+        sync();
+    }
+    void setText(xcb_window_t window, const char *name, const char *type, const QByteArray &text)
+    {
+        setProperty(window, name, type, 8, text.constData(), uint32_t(text.size()));
+    }
+    void setIcon(xcb_window_t window, const QList<quint32> &data)
+    {
+        setProperty(window, "_NET_WM_ICON", "CARDINAL", 32, data.constData(), uint32_t(data.size()));
+    }
+    // Motif hints without decorations: the window manager draws no frame.
+    void setUndecorated(xcb_window_t window)
+    {
+        const uint32_t hints[5] = {2, 0, 0, 0, 0};
+        setProperty(window, "_MOTIF_WM_HINTS", "_MOTIF_WM_HINTS", 32, hints, 5);
+    }
+
+    void map(xcb_window_t window) { xcb_map_window(c, window); sync(); }
+    void unmap(xcb_window_t window) { xcb_unmap_window(c, window); sync(); }
+    void destroy(xcb_window_t window) { xcb_destroy_window(c, window); sync(); }
+    void raise(xcb_window_t window)
+    {
+        const uint32_t mode = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+        sync();
+    }
+    // A configure request; the window manager moves or resizes the frame.
+    void moveResize(xcb_window_t window, const QRect &geometry)
+    {
+        const uint32_t values[] = {uint32_t(geometry.x()), uint32_t(geometry.y()),
+                                   uint32_t(geometry.width()), uint32_t(geometry.height())};
+        xcb_configure_window(c, window,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                                 | XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+        sync();
+    }
+    // Asks the window manager to iconify the window (ICCCM WM_CHANGE_STATE).
+    void iconify(xcb_window_t window)
+    {
+        xcb_client_message_event_t event = {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom("WM_CHANGE_STATE");
+        event.data.data32[0] = 3;
+        xcb_send_event(c, 0, screen->root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&event));
+        sync();
+    }
+
+    // WM_STATE as set by the window manager: 1 normal, 3 iconic, 0 absent.
+    uint32_t wmState(xcb_window_t window)
+    {
+        const xcb_atom_t state = atom("WM_STATE");
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+            xcb_get_property_reply(c, xcb_get_property(c, 0, window, state, state, 0, 2), nullptr),
+            &std::free);
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+            return 0;
+        return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+    }
+
+    // The outer rectangle of the root's child that holds the window (its
+    // frame under a reparenting window manager), measured from the tree.
+    QRect frameRect(xcb_window_t window)
+    {
+        for (int depth = 0; depth < 8; ++depth) {
+            std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr), &std::free);
+            if (!tree)
+                return {};
+            if (tree->parent == screen->root)
+                break;
+            window = tree->parent;
+        }
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+        if (!geometry)
+            return {};
+        const int border = geometry->border_width;
+        return QRect(geometry->x, geometry->y, geometry->width + 2 * border,
+                     geometry->height + 2 * border);
+    }
+
+    // An id that names nothing on the server.
+    uint32_t unusedId() { return xcb_generate_id(c); }
+
+    uint32_t createPixmap()
+    {
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        xcb_create_pixmap(c, screen->root_depth, pixmap, screen->root, 4, 4);
+        sync();
+        return pixmap;
+    }
+
+    // Waits until the server has handled every request, and drops the
+    // events the window manager sent meanwhile.
+    void sync()
+    {
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        while (xcb_generic_event_t *event = xcb_poll_for_event(c))
+            free(event);
+    }
+
+    xcb_atom_t atom(const char *name)
+    {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name),
+                                  nullptr),
+            &std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+private:
+    xcb_connection_t *c;
+    xcb_screen_t *screen = nullptr;
+};
+
+} // namespace vexlo::test
