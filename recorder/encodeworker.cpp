@@ -1,0 +1,144 @@
+#include "recorder/encodeworker.h"
+
+#include <QDebug>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+EncodeWorker::EncodeWorker(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
+                           std::vector<AVFrame *> pool, std::function<void()> onWriteFailed)
+    : codec(codec)
+    , muxer(muxer)
+    , stream(stream)
+    , onWriteFailed(std::move(onWriteFailed))
+    , allFrames(std::move(pool))
+    , freeFrames(allFrames)
+{
+    thread = std::thread([this] { run(); });
+}
+
+EncodeWorker::~EncodeWorker()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    if (thread.joinable())
+        thread.join();
+    for (AVFrame *frame : allFrames)
+        av_frame_free(&frame);
+}
+
+AVFrame *EncodeWorker::acquireFrame()
+{
+    AVFrame *frame = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        if (freeFrames.empty())
+            return nullptr;
+        frame = freeFrames.back();
+        freeFrames.pop_back();
+    }
+    // The encoder may still hold a reference to the planes of a frame it has
+    // buffered; writing into them would change a picture not yet encoded.
+    if (av_frame_make_writable(frame) < 0) {
+        release(frame);
+        return nullptr;
+    }
+    return frame;
+}
+
+bool EncodeWorker::hasFreeFrame()
+{
+    std::lock_guard lock(mutex);
+    return !freeFrames.empty();
+}
+
+void EncodeWorker::submit(AVFrame *frame)
+{
+    {
+        std::lock_guard lock(mutex);
+        queued.push_back(frame);
+    }
+    wake.notify_one();
+}
+
+void EncodeWorker::release(AVFrame *frame)
+{
+    std::lock_guard lock(mutex);
+    freeFrames.push_back(frame);
+}
+
+void EncodeWorker::run()
+{
+    for (;;) {
+        AVFrame *frame = nullptr;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return stopping || !queued.empty(); });
+            if (queued.empty())
+                return; // stopping, and everything submitted is encoded
+            frame = queued.front();
+            queued.pop_front();
+        }
+        // After a failed write the file cannot grow; later frames are only
+        // given back so that the GUI thread keeps running until it stops.
+        if (!failedWrite.load() && encode(codec, muxer, stream, frame) == Result::WriteFailed) {
+            failedWrite.store(true);
+            if (onWriteFailed)
+                onWriteFailed();
+        }
+        release(frame);
+    }
+}
+
+EncodeWorker::Result EncodeWorker::finish()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    if (thread.joinable())
+        thread.join();
+    if (failedWrite.load())
+        return Result::WriteFailed;
+    return encode(codec, muxer, stream, nullptr);
+}
+
+EncodeWorker::Result EncodeWorker::encode(AVCodecContext *codec, AVFormatContext *muxer,
+                                          AVStream *stream, AVFrame *frame)
+{
+    if (avcodec_send_frame(codec, frame) < 0) {
+        // A refused end-of-stream marker means there is nothing left to drain.
+        if (frame != nullptr)
+            qWarning().noquote() << QStringLiteral("发送视频帧到编码器失败");
+        return Result::SendFailed;
+    }
+    AVPacket *packet = av_packet_alloc();
+    if (packet == nullptr)
+        return Result::EncodeFailed;
+    Result result = Result::Ok;
+    for (;;) {
+        const int ret = avcodec_receive_packet(codec, packet);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
+            break;
+        if (ret < 0) {
+            qWarning().noquote() << QStringLiteral("编码视频帧时出错");
+            result = Result::EncodeFailed;
+            break;
+        }
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        // The muxer takes over the packet's reference and leaves it blank.
+        if (av_interleaved_write_frame(muxer, packet) < 0) {
+            result = Result::WriteFailed;
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    return result;
+}

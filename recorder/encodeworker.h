@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVStream;
+
+// Encodes converted frames and writes their packets on one worker thread, so
+// that an encoder call that takes several frame intervals never holds up the
+// GUI thread. Frames circulate through a small fixed pool: the GUI thread takes
+// a free one, fills it and submits it; when none is free the encoder is behind
+// and the caller drops that tick instead of queueing without bound.
+//
+// The worker borrows the codec and muxer contexts; the recorder keeps owning
+// them and must call finish() before releasing them.
+class EncodeWorker
+{
+public:
+    enum class Result { Ok, SendFailed, EncodeFailed, WriteFailed };
+
+    // Takes ownership of the pool frames. onWriteFailed runs on the worker
+    // thread, once, after the first packet that could not be written.
+    EncodeWorker(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
+                 std::vector<AVFrame *> pool, std::function<void()> onWriteFailed);
+    ~EncodeWorker();
+    EncodeWorker(const EncodeWorker &) = delete;
+    EncodeWorker &operator=(const EncodeWorker &) = delete;
+
+    // A writable frame from the pool, or null while every frame is queued or
+    // being encoded. GUI thread.
+    AVFrame *acquireFrame();
+    // False while acquireFrame() would return null. GUI thread.
+    bool hasFreeFrame();
+    // Queues a frame from acquireFrame() with its pts set. GUI thread.
+    void submit(AVFrame *frame);
+    // Gives back a frame from acquireFrame() that will not be submitted.
+    void release(AVFrame *frame);
+
+    // Encodes what is queued, stops the thread, then drains the encoder to
+    // its end. Ok, or the first write failure seen during the whole run.
+    // GUI thread; the worker must not be used afterwards.
+    Result finish();
+
+    // True once a packet could not be written. Thread-safe.
+    bool writeFailed() const { return failedWrite.load(); }
+
+    // One send-and-drain step; a null frame flushes the encoder. Logs the
+    // failures in the recorder's words.
+    static Result encode(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
+                         AVFrame *frame);
+
+private:
+    void run();
+
+    AVCodecContext *codec;
+    AVFormatContext *muxer;
+    AVStream *stream;
+    std::function<void()> onWriteFailed;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<AVFrame *> allFrames;
+    std::vector<AVFrame *> freeFrames;
+    std::deque<AVFrame *> queued;
+    bool stopping = false;
+    std::atomic<bool> failedWrite{false};
+    std::thread thread;
+};

@@ -1,0 +1,159 @@
+// The capture tick: grab the target, hand the frame to the preview, convert
+// it to the encoder's YUV 4:2:0 and queue it for encoding with a timestamp
+// taken from the clock, paused time left out.
+//
+// While recording, updateConfig() changes the target (mode, region, window)
+// from the next tick on; the converter keeps the size fixed at start, so a
+// frame of another size is cropped or padded with black, never read beyond.
+
+#include "platform/screengrab.h"
+#include "recorder/encodeworker.h"
+#include "recorder/screenrecorder.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cstring>
+#include <exception>
+
+#include <libyuv/convert_from_argb.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+QPixmap ScreenRecorder::grabArea(const QRect &area)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return {};
+    // The fast path reads device pixels; a scaled screen goes through the
+    // toolkit, which maps logical to device pixels itself.
+    if (screen->devicePixelRatio() == 1.0) {
+        QImage image = grabber->grab(area);
+        if (!image.isNull())
+            return QPixmap::fromImage(std::move(image));
+    }
+    return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+}
+
+QPixmap ScreenRecorder::grabScreenFrame()
+{
+    QPixmap pixmap;
+    try {
+        QScreen *screen = QGuiApplication::primaryScreen();
+        switch (config.mode) {
+        case FullScreen:
+            if (screen != nullptr)
+                pixmap = grabArea(screen->geometry());
+            break;
+        case Region:
+            if (config.region.isValid() && screen != nullptr)
+                pixmap = grabArea(config.region);
+            break;
+        case Window:
+            if (config.windowId != 0 && screen != nullptr)
+                pixmap = screen->grabWindow(config.windowId);
+            break;
+        }
+        if (pixmap.isNull() && !config.region.isEmpty()) {
+            pixmap = QPixmap(config.region.size());
+            pixmap.fill(Qt::black);
+        }
+    } catch (const std::exception &) {
+        pixmap = QPixmap(config.region.size());
+        pixmap.fill(Qt::black);
+    }
+    return pixmap;
+}
+
+QPixmap ScreenRecorder::capturePreviewFrame(bool withWatermark)
+{
+    // No watermark is drawn yet, so both requests give the same frame.
+    Q_UNUSED(withWatermark);
+    return grabScreenFrame();
+}
+
+bool ScreenRecorder::convertFrame(const QImage &image, AVFrame *frame) const
+{
+    const int width = frame->width;
+    const int height = frame->height;
+    const QImage *source = &image;
+    QImage padded;
+    if (image.width() < width || image.height() < height) {
+        padded = QImage(width, height, QImage::Format_RGB32);
+        if (padded.isNull())
+            return false;
+        padded.fill(Qt::black);
+        const int rows = qMin(image.height(), height);
+        const size_t rowBytes = size_t(qMin(image.width(), width)) * 4;
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(padded.scanLine(y), image.constScanLine(y), rowBytes);
+        source = &padded;
+    }
+    // Reads only the top-left width x height pixels, so a larger frame is
+    // cropped in place. libyuv's "ARGB" is B, G, R, A in memory, which is
+    // Format_RGB32 on this little-endian platform.
+    return libyuv::ARGBToI420(source->constBits(), int(source->bytesPerLine()), frame->data[0],
+                              frame->linesize[0], frame->data[1], frame->linesize[1],
+                              frame->data[2], frame->linesize[2], width, height)
+           == 0;
+}
+
+void ScreenRecorder::captureFrame()
+{
+    if (!recording || paused || !worker)
+        return;
+    const qint64 elapsed = recordingClock.elapsed() - pausedTotal;
+    const int64_t pts = ptsForElapsed(elapsed, codecContext->time_base.den);
+    // Timer jitter can put two ticks on one timestamp; muxers reject the
+    // second, so it is not captured at all.
+    if (havePts && pts <= lastPts)
+        return;
+    // Every pool frame still waiting for the encoder: this tick would be
+    // dropped anyway, so it is not grabbed either.
+    if (!worker->hasFreeFrame())
+        return;
+
+    AVFrame *target = nullptr;
+    try {
+        QElapsedTimer clock;
+        clock.start();
+        const QPixmap frame = grabScreenFrame();
+        if (frame.isNull()) {
+            qWarning().noquote() << QStringLiteral("捕获的帧无效");
+            return;
+        }
+        const qint64 grabNs = clock.nsecsElapsed();
+
+        emit frameCaptured(frame);
+        // A receiver may have stopped the recording.
+        if (!recording || paused || !worker)
+            return;
+
+        clock.restart();
+        QImage image = frame.toImage();
+        if (image.format() != QImage::Format_RGB32)
+            image.convertTo(QImage::Format_RGB32);
+        target = worker->acquireFrame();
+        if (target == nullptr)
+            return;
+        if (!convertFrame(image, target)) {
+            worker->release(target);
+            qWarning().noquote() << QStringLiteral("图像格式转换失败");
+            return;
+        }
+        lastCaptureNs = grabNs + clock.nsecsElapsed();
+        target->pts = pts;
+        lastPts = pts;
+        havePts = true;
+        worker->submit(target);
+    } catch (const std::exception &e) {
+        if (target != nullptr && worker)
+            worker->release(target);
+        const QString what = QString::fromLocal8Bit(e.what());
+        qCritical().noquote() << QStringLiteral("捕获帧时发生异常: ") + what;
+        emit errorOccurred(tr("捕获帧时发生错误: %1").arg(what));
+    }
+}

@@ -1,0 +1,239 @@
+#include "recorder/screenrecorder.h"
+
+#include "platform/screengrab.h"
+#include "recorder/encodeworker.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <exception>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
+}
+
+namespace {
+
+bool ffmpegInitialised = false;
+
+const char *extensionFor(OutputFormat format)
+{
+    switch (format) {
+    case MP4: return ".mp4";
+    case AVI: return ".avi";
+    case MOV: return ".mov";
+    case MKV: return ".mkv";
+    case FLV: return ".flv";
+    case WEBM: return ".webm";
+    }
+    return "";
+}
+
+} // namespace
+
+ScreenRecorder::ScreenRecorder(QObject *parent)
+    : QObject(parent)
+    , grabber(std::make_unique<platform::ScreenGrabber>())
+{
+    if (!ffmpegInitialised) {
+        avdevice_register_all();
+        avformat_network_init();
+        ffmpegInitialised = true;
+    }
+
+    captureTimer = new QTimer(this);
+    // Coarse timers may fire 5 % late, which at 60 fps puts two ticks on
+    // one timestamp.
+    captureTimer->setTimerType(Qt::PreciseTimer);
+    connect(captureTimer, &QTimer::timeout, this, &ScreenRecorder::captureFrame);
+
+    outputDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
+                + QStringLiteral("/Vexlo");
+    QDir().mkpath(outputDir);
+}
+
+ScreenRecorder::~ScreenRecorder()
+{
+    stopRecording();
+    captureTimer->stop();
+    delete captureTimer;
+}
+
+int ScreenRecorder::captureInterval() const
+{
+    return 1000 / qMax(1, config.frameRate);
+}
+
+int64_t ScreenRecorder::ptsForElapsed(qint64 elapsedMs, int frameRate)
+{
+    return av_rescale_q(elapsedMs, AVRational{1, 1000}, AVRational{1, qMax(1, frameRate)});
+}
+
+void ScreenRecorder::resolveCaptureRect()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    switch (config.mode) {
+    case FullScreen:
+        if (screen != nullptr)
+            config.region = screen->geometry();
+        break;
+    case Window:
+        // The window's own geometry comes with window capture; until then the
+        // handle's rectangle is unknown and the screen is used below.
+        config.region = QRect();
+        break;
+    case Region:
+        break;
+    }
+    if (!config.region.isValid() && screen != nullptr)
+        config.region = screen->geometry();
+
+    QRect &r = config.region;
+    switch (config.quality) {
+    case HD:
+        r.setSize(QSize(1280, 720));
+        break;
+    case SD:
+        r.setSize(QSize(854, 480));
+        break;
+    case UltraHD:
+        if (r.width() > 1920)
+            r.setSize(QSize(1920, 1080));
+        break;
+    case UHD4K:
+        break;
+    }
+}
+
+bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
+{
+    if (recording)
+        stopRecording();
+
+    startTime = QDateTime::currentMSecsSinceEpoch();
+    config = newConfig;
+    resolveCaptureRect();
+
+    if (!initEncoder()) {
+        emit errorOccurred(tr("无法初始化FFmpeg"));
+        return false;
+    }
+
+    pausedTotal = 0;
+    havePts = false;
+    writeErrorReported = false;
+    recordingClock.start();
+    recording = true;
+    paused = false;
+    captureTimer->start(captureInterval());
+    emit recordingStateChanged(true);
+    return true;
+}
+
+void ScreenRecorder::stopRecording()
+{
+    if (!recording)
+        return;
+    finishRecording(false);
+}
+
+void ScreenRecorder::finishRecording(bool afterWriteError)
+{
+    try {
+        captureTimer->stop();
+
+        bool writeFailed = afterWriteError;
+        if (worker) {
+            writeFailed = worker->finish() == EncodeWorker::Result::WriteFailed || writeFailed;
+            worker.reset();
+        }
+        // The trailer is still attempted after a write error: containers that
+        // index at the end may get a usable index if the disk has room again,
+        // and the streamable ones are playable as written either way.
+        if (formatContext != nullptr && av_write_trailer(formatContext) < 0)
+            writeFailed = true;
+        releaseEncoder();
+
+        pausedTotal = 0;
+        recording = false;
+        paused = false;
+        if (writeFailed && !writeErrorReported) {
+            writeErrorReported = true;
+            qWarning().noquote() << QStringLiteral("写入视频文件失败，录制已停止");
+            emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(filePath));
+        }
+        emit recordingStateChanged(false);
+    } catch (const std::exception &e) {
+        const QString what = QString::fromLocal8Bit(e.what());
+        qCritical().noquote() << QStringLiteral("停止录制时发生异常: ") + what;
+        emit errorOccurred(tr("停止录制时发生错误: %1").arg(what));
+    }
+}
+
+void ScreenRecorder::onWriteFailed()
+{
+    // Queued from the worker; the recording may have been stopped meanwhile.
+    if (recording && worker && worker->writeFailed())
+        finishRecording(true);
+}
+
+void ScreenRecorder::pauseRecording()
+{
+    if (!recording || paused)
+        return;
+    captureTimer->stop();
+    paused = true;
+    pauseTimer.start();
+}
+
+void ScreenRecorder::resumeRecording()
+{
+    if (!recording || !paused)
+        return;
+    pausedTotal += pauseTimer.elapsed();
+    paused = false;
+    captureTimer->start(captureInterval());
+}
+
+qint64 ScreenRecorder::pausedDuration() const
+{
+    return pausedTotal + (paused ? pauseTimer.elapsed() : 0);
+}
+
+void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)
+{
+    config = newConfig;
+}
+
+void ScreenRecorder::setOutputDirectory(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    outputDir = path;
+    QDir().mkpath(outputDir);
+}
+
+QString ScreenRecorder::outputDirectory() const
+{
+    return outputDir;
+}
+
+QString ScreenRecorder::makeOutputFilePath() const
+{
+    const QString stem = QDateTime::currentDateTime().toString(QStringLiteral("MMdd_hhmmss"));
+    const QString extension = QString::fromLatin1(extensionFor(config.format));
+    const QDir dir(outputDir);
+    // Two starts in the same second must not replace the first recording.
+    QString path = dir.filePath(stem + extension);
+    for (int n = 1; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1_%2%3").arg(stem).arg(n).arg(extension));
+    return path;
+}

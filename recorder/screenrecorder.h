@@ -1,0 +1,128 @@
+#pragma once
+
+#include "recorder/recordingconfig.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QTimer;
+struct AVCodec;
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVStream;
+
+namespace platform {
+class ScreenGrabber;
+}
+
+class EncodeWorker;
+
+// Owns one recording at a time: resolves the capture rectangle, builds the
+// encoder and container, grabs and encodes one frame per timer tick, pauses
+// without leaving a gap, and finishes the file on stop. Lives on the GUI thread;
+// only the encoding itself runs on a worker thread (see EncodeWorker).
+class ScreenRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScreenRecorder(QObject *parent = nullptr);
+    ~ScreenRecorder() override;
+
+    bool startRecording(const RecordingConfig &config);
+    void stopRecording();
+    void pauseRecording();
+    void resumeRecording();
+
+    bool isRecording() const { return recording; }
+    bool isPaused() const { return paused; }
+
+    // Milliseconds spent paused in this recording, the pause in progress included.
+    qint64 pausedDuration() const;
+
+    // Takes every field; effects while recording are described in the header
+    // of framecapture.cpp (the target, pointer and watermark follow at once,
+    // the encoder settings only at the next start).
+    void updateConfig(const RecordingConfig &config);
+
+    void setOutputDirectory(const QString &path);
+    QString outputDirectory() const;
+
+    // One composed frame without encoding, for the live preview.
+    QPixmap capturePreviewFrame(bool withWatermark);
+
+    // The file being written, or the last one written; empty before the first
+    // successful start. The history page must not treat it as abandoned.
+    QString currentFilePath() const { return filePath; }
+
+    // Wall time the last encoded tick spent grabbing, composing and
+    // converting. Read by the benchmark.
+    qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
+
+    // Presentation time in units of 1/frameRate for a frame taken
+    // elapsedMs after the start, paused time excluded (rounded to nearest).
+    static int64_t ptsForElapsed(qint64 elapsedMs, int frameRate);
+
+signals:
+    void frameCaptured(const QPixmap &frame);
+    void recordingStateChanged(bool recording);
+    void errorOccurred(const QString &error);
+
+private slots:
+    void captureFrame();
+
+private:
+    enum class EncodeResult { Ok, SendFailed, EncodeFailed, WriteFailed };
+
+    // encoder.cpp
+    bool initEncoder();
+    const AVCodec *findVideoEncoder() const;
+    void releaseEncoder();
+    void discardOutputFile();
+
+    // framecapture.cpp
+    QPixmap grabScreenFrame();
+    QPixmap grabArea(const QRect &area);
+    bool convertFrame(const QImage &image, AVFrame *frame) const;
+    void onWriteFailed();
+
+    QString makeOutputFilePath() const;
+    void resolveCaptureRect();
+    int captureInterval() const;
+    void finishRecording(bool afterWriteError);
+
+    RecordingConfig config;
+    bool recording = false;
+    bool paused = false;
+    QTimer *captureTimer = nullptr;
+    QElapsedTimer pauseTimer;
+    qint64 pausedTotal = 0;
+    qint64 startTime = 0;
+    QString outputDir;
+
+    // Media objects: null while idle, owned here, released by releaseEncoder.
+    AVFormatContext *formatContext = nullptr;
+    AVStream *videoStream = nullptr;
+    AVCodecContext *codecContext = nullptr;
+
+    // Timestamps come from a monotonic clock so that a change of the system
+    // time cannot freeze or stretch the video.
+    QElapsedTimer recordingClock;
+    int64_t lastPts = 0;
+    bool havePts = false;
+    QSize sourceSize;
+    QString filePath;
+    bool outputOpened = false;
+    bool writeErrorReported = false;
+    qint64 lastCaptureNs = 0;
+
+    std::unique_ptr<EncodeWorker> worker;
+    std::unique_ptr<platform::ScreenGrabber> grabber;
+};
