@@ -157,6 +157,17 @@ public:
                      geometry->height + 2 * border);
     }
 
+    // True while a compositing manager runs on the screen, so that
+    // translucent windows are blended as on a desktop.
+    bool hasCompositor()
+    {
+        std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom("_NET_WM_CM_S0")),
+                                          nullptr),
+            &std::free);
+        return reply && reply->owner != XCB_WINDOW_NONE;
+    }
+
     // An id that names nothing on the server.
     uint32_t unusedId() { return xcb_generate_id(c); }
 
