@@ -25,7 +25,8 @@ test: build
 CASE ?=
 SECONDS ?= 20
 bench: build
-	@$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
+	@$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray -- \
+		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR)

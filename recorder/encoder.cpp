@@ -244,7 +244,7 @@ bool ScreenRecorder::initEncoder()
         codecContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     videoStream->time_base = codecContext->time_base;
 
-    if (avcodec_open2(codecContext, encoder, nullptr) < 0) {
+    if (EncodeWorker::openCodec(codecContext, encoder) < 0) {
         warn("无法打开视频编码器");
         return false;
     }

@@ -2,6 +2,9 @@
 
 #include <QDebug>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -72,8 +75,35 @@ void EncodeWorker::release(AVFrame *frame)
     freeFrames.push_back(frame);
 }
 
+namespace {
+
+// Encoding yields to the GUI thread, whose ticks must run on time; the queue
+// absorbs the encoder's delays instead.
+constexpr int encoderNiceness = 5;
+
+void lowerThisThreadsPriority()
+{
+    // Per thread on Linux, and inherited by threads it creates.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), encoderNiceness);
+}
+
+} // namespace
+
+int EncodeWorker::openCodec(AVCodecContext *codec, const AVCodec *encoder)
+{
+    // Encoders start their own threads when opened; opening on a thread of
+    // lowered priority gives them that priority too.
+    int result = 0;
+    std::thread([&] {
+        lowerThisThreadsPriority();
+        result = avcodec_open2(codec, encoder, nullptr);
+    }).join();
+    return result;
+}
+
 void EncodeWorker::run()
 {
+    lowerThisThreadsPriority();
     for (;;) {
         AVFrame *frame = nullptr;
         {

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+struct AVCodec;
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -51,6 +52,10 @@ public:
 
     // True once a packet could not be written. Thread-safe.
     bool writeFailed() const { return failedWrite.load(); }
+
+    // avcodec_open2 on a short-lived thread of the worker's lowered
+    // priority, which the encoder's own threads inherit.
+    static int openCodec(AVCodecContext *codec, const AVCodec *encoder);
 
     // One send-and-drain step; a null frame flushes the encoder. Logs the
     // failures in the recorder's words.

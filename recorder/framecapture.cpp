@@ -105,10 +105,11 @@ void ScreenRecorder::captureFrame()
 {
     if (!recording || paused || !worker)
         return;
-    const qint64 elapsed = recordingClock.elapsed() - pausedTotal;
-    const int64_t pts = ptsForElapsed(elapsed, codecContext->time_base.den);
-    // Timer jitter can put two ticks on one timestamp; muxers reject the
-    // second, so it is not captured at all.
+    const qint64 elapsed = recordedMilliseconds();
+    scheduleNextTick();
+    const int64_t pts = ptsForElapsed(elapsed, encoderFrameRate);
+    // A timestamp already used (the clock read early, or a very late tick
+    // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)
         return;
     // Every pool frame still waiting for the encoder: this tick would be

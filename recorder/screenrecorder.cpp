@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cmath>
 #include <exception>
 
 extern "C" {
@@ -50,8 +51,8 @@ ScreenRecorder::ScreenRecorder(QObject *parent)
     }
 
     captureTimer = new QTimer(this);
-    // Coarse timers may fire 5 % late, which at 60 fps puts two ticks on
-    // one timestamp.
+    captureTimer->setSingleShot(true);
+    // Coarse timers may fire 5 % late, more than a slot's margin at 60 fps.
     captureTimer->setTimerType(Qt::PreciseTimer);
     connect(captureTimer, &QTimer::timeout, this, &ScreenRecorder::captureFrame);
 
@@ -67,9 +68,22 @@ ScreenRecorder::~ScreenRecorder()
     delete captureTimer;
 }
 
-int ScreenRecorder::captureInterval() const
+qint64 ScreenRecorder::recordedMilliseconds() const
 {
-    return 1000 / qMax(1, config.frameRate);
+    return recordingClock.elapsed() - pausedTotal;
+}
+
+void ScreenRecorder::scheduleNextTick()
+{
+    // Each tick is aimed at the moment whose rounded timestamp is the next
+    // frame slot, so a tick may run up to half a frame late without landing
+    // on a taken or skipped slot. A fixed 1000 / rate interval (33 ms for
+    // 33.3 ms slots) drifts across the slot edges instead and loses frames
+    // to ordinary timer jitter.
+    const double slotMs = 1000.0 / encoderFrameRate;
+    const qint64 now = recordedMilliseconds();
+    const double nextSlot = std::floor(now / slotMs + 0.5) + 1;
+    captureTimer->start(int(qMax<qint64>(0, qint64(std::ceil(nextSlot * slotMs)) - now)));
 }
 
 int64_t ScreenRecorder::ptsForElapsed(qint64 elapsedMs, int frameRate)
@@ -131,9 +145,10 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     havePts = false;
     writeErrorReported = false;
     recordingClock.start();
+    encoderFrameRate = qMax(1, config.frameRate);
     recording = true;
     paused = false;
-    captureTimer->start(captureInterval());
+    scheduleNextTick();
     emit recordingStateChanged(true);
     return true;
 }
@@ -200,7 +215,7 @@ void ScreenRecorder::resumeRecording()
         return;
     pausedTotal += pauseTimer.elapsed();
     paused = false;
-    captureTimer->start(captureInterval());
+    scheduleNextTick();
 }
 
 qint64 ScreenRecorder::pausedDuration() const

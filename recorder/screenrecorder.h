@@ -95,7 +95,8 @@ private:
 
     QString makeOutputFilePath() const;
     void resolveCaptureRect();
-    int captureInterval() const;
+    qint64 recordedMilliseconds() const;
+    void scheduleNextTick();
     void finishRecording(bool afterWriteError);
 
     RecordingConfig config;
@@ -115,6 +116,7 @@ private:
     // Timestamps come from a monotonic clock so that a change of the system
     // time cannot freeze or stretch the video.
     QElapsedTimer recordingClock;
+    int encoderFrameRate = 30;
     int64_t lastPts = 0;
     bool havePts = false;
     QSize sourceSize;

@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -151,7 +152,9 @@ void WindowSelector::mousePressEvent(QMouseEvent *event)
         QDialog::mousePressEvent(event);
         return;
     }
-    dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    // Measured from the client area, which the toolkit always knows; its idea
+    // of the window manager's frame can lag behind and make the dialog jump.
+    dragOffset = event->globalPosition().toPoint() - geometry().topLeft();
     event->accept();
 }
 
@@ -161,7 +164,7 @@ void WindowSelector::mouseMoveEvent(QMouseEvent *event)
         QDialog::mouseMoveEvent(event);
         return;
     }
-    move(event->globalPosition().toPoint() - dragOffset);
+    windowHandle()->setPosition(event->globalPosition().toPoint() - dragOffset);
     event->accept();
 }
 

@@ -2,6 +2,8 @@
 // owner, and what it looks like on a composited screen.
 #include "selectors/regionselector.h"
 
+#include "platform/windowlist.h"
+
 #include "helpers/xclient.h"
 #include "support/testsupport.h"
 
@@ -303,7 +305,7 @@ private slots:
             selector->close();
         QTRY_VERIFY(selector.isNull());
         QCOMPARE(chosen.size() + cancelled.size(), 0);
-        Q_UNUSED(overlay);
+        QVERIFY(!platform::isWindow(overlay));
     }
 
     void sizeLabelShowsDraggedSize()

@@ -2,6 +2,8 @@
 // double-click, following the chosen window, keys and dragging.
 #include "selectors/windowselector.h"
 
+#include "platform/windowlist.h"
+
 #include "helpers/xclient.h"
 #include "support/testsupport.h"
 
@@ -322,8 +324,16 @@ private slots:
         selector = new WindowSelector;
         selector->show();
         QVERIFY(QTest::qWaitForWindowExposed(selector));
-        selector->move(400, 300);
-        QTRY_COMPARE(selector->frameGeometry().topLeft(), QPoint(400, 300));
+        const WId dialog = selector->winId();
+        // The window manager may still be placing the new window: wait until it rests.
+        QRect before;
+        const auto resting = [&] {
+            const QRect first = platform::windowRect(dialog);
+            QTest::qWait(100);
+            before = platform::windowRect(dialog);
+            return first.isValid() && first == before;
+        };
+        QTRY_VERIFY(resting());
         // The margin beside the list belongs to the dialog's own surface.
         const QPoint grip = selector->mapToGlobal(QPoint(6, 200));
         const QPoint end = grip + QPoint(150, 80);
@@ -331,7 +341,7 @@ private slots:
                          "mousedown", "1", "mousemove", QString::number(grip.x() + 60),
                          QString::number(grip.y() + 30), "mousemove", QString::number(end.x()),
                          QString::number(end.y()), "mouseup", "1"}));
-        QTRY_COMPARE(selector->frameGeometry().topLeft(), QPoint(550, 380));
+        QTRY_COMPARE(platform::windowRect(dialog), before.translated(150, 80));
     }
 };
 

@@ -1,0 +1,120 @@
+// One recording with ScreenRecorder, measured from inside: CPU time of the
+// whole process from start to finished file, time per capture, how late the
+// GUI thread's timers run, and how much the resident memory grows.
+
+#include "bench/benchcases.h"
+#include "recorder/screenrecorder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace bench {
+namespace {
+
+double cpuMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+double residentMb()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return fields.at(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+} // namespace
+
+int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString &outputDir)
+{
+    QApplication app(argc, argv);
+    av_log_set_level(AV_LOG_ERROR);
+
+    ScreenRecorder recorder;
+    recorder.setOutputDirectory(outputDir);
+    RecordingConfig config;
+    config.mode = FullScreen;
+    config.quality = c.quality;
+    config.format = MP4;
+    config.frameRate = c.frameRate;
+
+    // Read after each tick has returned: the queued call runs once the
+    // capture slot is done and lastCaptureNanoseconds() holds its figure.
+    QList<double> captureMs;
+    qint64 lastSeen = -1;
+    QObject::connect(
+        &recorder, &ScreenRecorder::frameCaptured, &app,
+        [&] {
+            const qint64 ns = recorder.lastCaptureNanoseconds();
+            if (ns != lastSeen)
+                captureMs.append(ns / 1e6);
+            lastSeen = ns;
+        },
+        Qt::QueuedConnection);
+
+    // Event-loop latency: how much later than asked a 10 ms timer fires.
+    QList<double> loopLateMs;
+    QElapsedTimer loopClock;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, &app, [&] {
+        if (loopClock.isValid())
+            loopLateMs.append(qMax(0.0, loopClock.nsecsElapsed() / 1e6 - 10.0));
+        loopClock.restart();
+    });
+
+    double rssAtSettle = 0;
+    double rssAtEnd = 0;
+    const int settleMs = qMin(5000, seconds * 1000 / 2);
+    RecordStats stats;
+    double cpuAtStart = 0;
+
+    QTimer::singleShot(0, &app, [&] {
+        cpuAtStart = cpuMilliseconds();
+        if (!recorder.startRecording(config)) {
+            app.exit(1);
+            return;
+        }
+        // Counted from the first tick's timer start, as ffmpeg's -t counts
+        // from its first frame: the encoder's set-up is not recording time.
+        stats.file = recorder.currentFilePath();
+        probe.start(10);
+        QTimer::singleShot(settleMs, &app, [&] { rssAtSettle = residentMb(); });
+        QTimer::singleShot(seconds * 1000, &app, [&] {
+            rssAtEnd = residentMb();
+            probe.stop();
+            recorder.stopRecording();
+            stats.cpuMs = cpuMilliseconds() - cpuAtStart;
+            app.quit();
+        });
+    });
+    const int rc = app.exec();
+    if (rc != 0)
+        return rc;
+
+    std::printf("file=%s cpu_ms=%.1f capture_p50_ms=%.2f capture_p99_ms=%.2f loop_p99_ms=%.1f "
+                "rss_growth_mb=%.1f\n",
+                qPrintable(stats.file), stats.cpuMs, percentile(captureMs, 50),
+                percentile(captureMs, 99), percentile(loopLateMs, 99), rssAtEnd - rssAtSettle);
+    return 0;
+}
+
+} // namespace bench
