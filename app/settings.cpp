@@ -156,6 +156,7 @@ void MainWindow::connectSettingsPage()
     connect(ui->outputDirButton, &QPushButton::clicked, this, &MainWindow::onOutputDirButtonClicked);
     connect(ui->watermarkColorButton, &QPushButton::clicked, this,
             &MainWindow::onWatermarkColorButtonClicked);
+    connect(ui->resetButton, &QPushButton::clicked, this, &MainWindow::restoreDefaultSettings);
 }
 
 void MainWindow::connectWatermarkImageOptions()
@@ -174,6 +175,8 @@ void MainWindow::connectWatermarkImageOptions()
     connect(ui->imageOpacityEdit, &QLineEdit::textChanged, this, &MainWindow::onImageOpacityChanged);
     connect(ui->watermarkSizeSlider, &QSlider::valueChanged, this,
             &MainWindow::updateWatermarkSizeSlider);
+    // The slider was set before it was connected; its label shows the value now.
+    ui->watermarkSizeSliderShow->setText(QStringLiteral("%1%").arg(ui->watermarkSizeSlider->value()));
 }
 
 void MainWindow::connectMinimizeToTray()
