@@ -1,17 +1,29 @@
 #include "app/mainwindow.h"
 
+#include "recorder/screenrecorder.h"
+#include "selectors/regionselector.h"
+#include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
 #include <QGraphicsDropShadowEffect>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
 constexpr int WindowWidth = 960;
 constexpr int WindowHeight = 640;
+constexpr int StartImageSizePercent = 80;
+constexpr int StartImageOpacity = 70;
 } // namespace
 
+// The order matters: the connections exist before the settings fill the
+// widgets, so labels, fields and selectors follow the stored values.
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , recorder(new ScreenRecorder(this))
+    , clockTimer(new QTimer(this))
+    , previewTimer(new QTimer(this))
 {
     ui->setupUi(this);
     setupFrame();
@@ -19,12 +31,37 @@ MainWindow::MainWindow(QWidget *parent)
     ui->contentStack->setCurrentIndex(0);
     ui->recordButton->setChecked(true);
     ui->recordModeCombo->setCurrentIndex(0);
+    recordingConfig.mode = FullScreen;
 
     setupConnections();
+    loadSettings();
+    setupPreview();
+
+    // Every start begins with these image-watermark values, whatever was stored.
+    ui->watermarkSizeSlider->setValue(StartImageSizePercent);
+    ui->imageOpacityEdit->setText(QString::number(StartImageOpacity));
+    recordingConfig.imageSizePercent = StartImageSizePercent;
+    recordingConfig.imageOpacity = StartImageOpacity;
+
+    connectWatermarkImageOptions();
+    connectMinimizeToTray();
+
+    loadShortcuts();
+    ui->recordShortcutEdit->setKeySequence(recordKeys);
+    ui->pauseShortcutEdit->setKeySequence(pauseKeys);
+    connectShortcutEditors();
+    applyShortcuts();
 }
 
 MainWindow::~MainWindow()
 {
+    saveSettings();
+    closeSelectors();
+    if (trayIcon != nullptr) {
+        trayIcon->hide();
+        delete trayIcon;
+        trayIcon = nullptr;
+    }
     delete ui;
 }
 
@@ -45,6 +82,9 @@ void MainWindow::setupFrame()
 void MainWindow::setupConnections()
 {
     connectNavigation();
+    setupRecordingPage();
+    connectPreviewOptions();
+    connectSettingsPage();
 }
 
 void MainWindow::connectNavigation()

@@ -1,15 +1,29 @@
 #pragma once
 
+#include "recorder/recordingconfig.h"
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 
 namespace Ui {
 class MainWindow;
 }
 
+class QGraphicsScene;
+class QSystemTrayIcon;
+class QTimer;
+class RegionSelector;
+class ScreenRecorder;
+class WindowSelector;
+
 // The program's only top-level window: a frameless, fixed-size frame with a
 // drop shadow, dragged by its header or its navigation column, and the owner
-// of everything that lives as long as the program.
+// of everything that lives as long as the program. Each page's members live
+// in app/pages/, the settings and shortcuts in app/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -23,6 +37,19 @@ private slots:
     void on_pushButton_close_clicked();
     void on_pushButton_min_clicked();
 
+    // Recording page.
+    void onToggleRecording();
+    void onTogglePause();
+    void updateTimer();
+
+    // Settings page.
+    void updateFrameRateLabel(int value);
+    void onOutputDirButtonClicked();
+    void onWatermarkColorButtonClicked();
+    void onWatermarkImageButtonClicked();
+    void updateWatermarkSizeSlider(int value);
+    void onImageOpacityChanged(const QString &text);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -30,14 +57,87 @@ protected:
     bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
+    // Frame and navigation (mainwindow.cpp, mainwindow_frame.cpp).
     void setupFrame();
     void setupConnections();
     void connectNavigation();
     void showPage(int index, const char *title);
     bool isDragHandle(const QPoint &windowPos) const;
 
+    // Recording page (pages/recordingpage.cpp).
+    void setupRecordingPage();
+    void startRecording();
+    void stopRecording();
+    bool checkCaptureTarget();
+    RecordingConfig configForStart() const;
+    void hideToTrayForRecording();
+    void showPauseButtonRunning();
+    void setControlsEnabled(bool enabled);
+    void onRecordModeChanged(int index);
+    void onRegionChosen(const QRect &rect);
+    void onWindowChosen(WId id);
+    void onWindowGeometryChanged(const QRect &rect);
+    void onSelectionCancelled();
+    void closeSelectors();
+    void retargetCapture();
+    void refreshCaptureArea();
+    void pushConfig(RecordingConfig config);
+
+    // Live preview (pages/livepreview.cpp).
+    void setupPreview();
+    void connectPreviewOptions();
+    void refreshPreview();
+    void redrawPreviewWhenIdle();
+    void showCapturedFrame(const QPixmap &frame);
+    RecordingConfig optionsFromWidgets(RecordingConfig config) const;
+    QGraphicsScene *ensurePreviewScene();
+
+    // Settings (settings.cpp, defaults.cpp).
+    void loadSettings();
+    void saveSettings();
+    void refreshOutputDirDisplay();
+    void connectSettingsPage();
+    void connectWatermarkImageOptions();
+    void connectMinimizeToTray();
+    void restoreDefaultSettings();
+    void updateAutoStartEntry();
+
+    // Shortcuts (shortcuts.cpp).
+    void loadShortcuts();
+    void applyShortcuts();
+    void connectShortcutEditors();
+    void onRecordShortcut();
+    void onPauseShortcut();
+    void onRecordShortcutEdited();
+    void onPauseShortcutEdited();
+    void onSaveShortcutsClicked();
+
     Ui::MainWindow *ui;
+    ScreenRecorder *recorder;
+    QTimer *clockTimer;
+    QTimer *previewTimer;
+    QGraphicsScene *previewScene = nullptr;
+
     bool dragging = false;
     QPoint dragStartGlobalPos;
     QPoint dragStartTopLeft;
+
+    RecordingConfig recordingConfig;
+    // The record the running recording was started with.
+    RecordingConfig startedConfig;
+    bool recordingActive = false;
+    QElapsedTimer recordingClock;
+    qint64 lastElapsedMs = 0;
+    // Selectors delete themselves on close; the guarded pointers notice.
+    QPointer<RegionSelector> regionSelector;
+    QPointer<WindowSelector> windowSelector;
+
+    QColor watermarkColor = Qt::red;
+    bool isDarkTheme = false;
+    QKeySequence recordKeys;
+    QKeySequence pauseKeys;
+
+    // Filled by the tray; recording hides to it when asked to.
+    QSystemTrayIcon *trayIcon = nullptr;
+    bool hiddenToTray = false;
 };

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 
 #include "support/modalanswerer.h"
+#include "ui_mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
@@ -56,6 +57,9 @@ class MainWindowTest : public QObject
 
 private:
     std::unique_ptr<MainWindow> window;
+    // The form alone, as built before any setting is applied.
+    std::unique_ptr<QMainWindow> form;
+    std::unique_ptr<Ui::MainWindow> formUi;
 
     QPoint centreOf(const char *name)
     {
@@ -72,6 +76,19 @@ private slots:
     }
 
     void cleanup() { window.reset(); }
+
+    void initTestCase()
+    {
+        form = std::make_unique<QMainWindow>();
+        formUi = std::make_unique<Ui::MainWindow>();
+        formUi->setupUi(form.get());
+    }
+
+    void cleanupTestCase()
+    {
+        formUi.reset();
+        form.reset();
+    }
 
     void widgetsCarryTheirNamesAndKinds_data()
     {
@@ -147,7 +164,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QStringList, items);
-        auto *combo = window->findChild<QComboBox *>(name);
+        auto *combo = form->findChild<QComboBox *>(name);
         QVERIFY(combo != nullptr);
         QCOMPARE(itemTexts(combo), items);
         QCOMPARE(combo->currentIndex(), 0);
@@ -155,7 +172,7 @@ private slots:
 
     void formStartsWithItsDefaults()
     {
-        QWidget *w = window.get();
+        QWidget *w = form.get();
         QCOMPARE(child<QStackedWidget>(w, "contentStack")->count(), 6);
         QCOMPARE(child<QStackedWidget>(w, "contentStack")->currentWidget()->objectName(),
                  QStringLiteral("recordPage"));

@@ -4,6 +4,10 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace vexlo::test {
 
 IsolatedHome::IsolatedHome()
@@ -18,6 +22,11 @@ IsolatedHome::IsolatedHome()
     QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                  | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit());
+}
+
+void quietFfmpeg()
+{
+    av_log_set_level(AV_LOG_ERROR);
 }
 
 namespace {

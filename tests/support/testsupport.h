@@ -44,6 +44,9 @@ private:
     QtMessageHandler previous;
 };
 
+// FFmpeg prints only errors, as in the program.
+void quietFfmpeg();
+
 // Path of the freshly built program, for tests that run it as a user would.
 inline QString vexloBinary()
 {
@@ -62,6 +65,7 @@ inline QString testDataDir()
     int main(int argc, char *argv[])                       \
     {                                                      \
         vexlo::test::IsolatedHome home;                    \
+        vexlo::test::quietFfmpeg();                        \
         QApplication app(argc, argv);                      \
         TestObject testObject;                             \
         QTEST_SET_MAIN_SOURCE_PATH                         \

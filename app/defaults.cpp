@@ -1,0 +1,50 @@
+// Restoring every default, and starting with the system.
+#include "app/mainwindow.h"
+
+#include "app/settingsstore.h"
+#include "platform/autostart.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace {
+const QString AutoStartName = QStringLiteral("Vexlo");
+} // namespace
+
+void MainWindow::restoreDefaultSettings()
+{
+    const auto answer = QMessageBox::question(
+        this, tr("重置确认"), tr("确定要将所有设置恢复为默认值吗？此操作无法撤销。"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    if (answer != QMessageBox::Yes)
+        return;
+
+    openSettingsStore()->clear();
+    {
+        const auto settings = openSettingsStore();
+        settings->beginGroup(QStringLiteral("Shortcuts"));
+        settings->setValue(QStringLiteral("record"), QStringLiteral("Ctrl+Alt+R"));
+        settings->setValue(QStringLiteral("pause"), QStringLiteral("Ctrl+Alt+P"));
+        settings->endGroup();
+        settings->sync();
+    }
+
+    ui->watermarkTextEdit->setText(QStringLiteral("Vexlo"));
+    ui->watermarkPath->clear();
+    ui->watermarkSizeSlider->setValue(80);
+    ui->imageOpacityEdit->setText(QStringLiteral("70"));
+    loadSettings();
+    loadShortcuts();
+    applyShortcuts();
+
+    QMessageBox::information(this, tr("重置成功"), tr("所有设置已恢复为默认值。"));
+}
+
+void MainWindow::updateAutoStartEntry()
+{
+    if (ui->autoStartCheckBox->isChecked())
+        platform::enableAutoStart(AutoStartName, QCoreApplication::applicationFilePath());
+    else
+        platform::disableAutoStart(AutoStartName);
+}

@@ -1,0 +1,119 @@
+// The live preview: a still of the capture target twice a second while idle,
+// every captured frame while recording; the same refresh keeps a running
+// recorder in step with the page's pointer and watermark options.
+#include "app/mainwindow.h"
+
+#include "recorder/screenrecorder.h"
+#include "ui_mainwindow.h"
+
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QTimer>
+
+namespace {
+constexpr int PreviewIntervalMs = 500;
+} // namespace
+
+void MainWindow::setupPreview()
+{
+    previewScene = new QGraphicsScene(this);
+    ui->video_view->setScene(previewScene);
+    ui->video_view->setAlignment(Qt::AlignCenter);
+    ui->video_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->video_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    connect(recorder, &ScreenRecorder::frameCaptured, this, &MainWindow::showCapturedFrame);
+    connect(previewTimer, &QTimer::timeout, this, &MainWindow::refreshPreview);
+    previewTimer->start(PreviewIntervalMs);
+    refreshPreview();
+}
+
+void MainWindow::connectPreviewOptions()
+{
+    connect(ui->highlightCheckBox, &QCheckBox::toggled, this, [this](bool checked) {
+        recordingConfig.highlightClicks = checked;
+        redrawPreviewWhenIdle();
+    });
+    connect(ui->mouseStyleCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        recordingConfig.cursorStyle = static_cast<CursorStyle>(index);
+        redrawPreviewWhenIdle();
+    });
+    connect(ui->moueSizeCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+        recordingConfig.cursorSize = cursorSizeForIndex(index);
+        redrawPreviewWhenIdle();
+    });
+    connect(ui->watermarkCheck, &QCheckBox::toggled, this, &MainWindow::redrawPreviewWhenIdle);
+    connect(ui->watermarkPositionCombo, &QComboBox::currentIndexChanged, this,
+            &MainWindow::redrawPreviewWhenIdle);
+    connect(ui->watermarkSize, &QComboBox::currentIndexChanged, this,
+            &MainWindow::redrawPreviewWhenIdle);
+    connect(ui->watermarkTextEdit, &QLineEdit::textChanged, this,
+            &MainWindow::redrawPreviewWhenIdle);
+}
+
+void MainWindow::redrawPreviewWhenIdle()
+{
+    if (!recordingActive)
+        refreshPreview();
+}
+
+RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
+{
+    config.watermarkEnabled = ui->watermarkCheck->isChecked() || ui->watermarkImgCheck->isChecked();
+    config.imageWatermarkEnabled = ui->watermarkImgCheck->isChecked();
+    config.watermarkText = ui->watermarkTextEdit->text();
+    config.watermarkPosition =
+        static_cast<WatermarkPosition>(ui->watermarkPositionCombo->currentIndex());
+    config.watermarkFontSize = watermarkFontSizeForIndex(ui->watermarkSize->currentIndex());
+    config.watermarkColor = watermarkColor;
+    config.watermarkImagePath = ui->watermarkPath->text();
+    config.imageSizePercent = ui->watermarkSizeSlider->value();
+    // Not a number (or too large) reads as 0: an invisible image watermark.
+    config.imageOpacity = ui->imageOpacityEdit->text().toInt();
+    config.captureCursor = ui->captureCursorCheck->isChecked();
+    return config;
+}
+
+QGraphicsScene *MainWindow::ensurePreviewScene()
+{
+    if (ui->video_view->scene() == nullptr) {
+        previewScene = new QGraphicsScene(this);
+        ui->video_view->setScene(previewScene);
+    }
+    return ui->video_view->scene();
+}
+
+void MainWindow::refreshPreview()
+{
+    refreshCaptureArea();
+    const RecordingConfig config = optionsFromWidgets(recordingConfig);
+    pushConfig(config);
+
+    QPixmap still = recorder->capturePreviewFrame(config.watermarkEnabled);
+    if (still.isNull()) {
+        // A transparent still lets the view's black background show.
+        still = QPixmap(ui->video_view->size());
+        still.fill(Qt::transparent);
+    }
+
+    QGraphicsScene *scene = ensurePreviewScene();
+    scene->clear();
+    auto *item = scene->addPixmap(
+        still.scaled(ui->video_view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    scene->setSceneRect(item->boundingRect());
+    ui->video_view->setAlignment(Qt::AlignCenter);
+    ui->video_view->fitInView(item, Qt::KeepAspectRatio);
+    ui->video_view->centerOn(item);
+}
+
+void MainWindow::showCapturedFrame(const QPixmap &frame)
+{
+    QGraphicsScene *scene = ensurePreviewScene();
+    scene->clear();
+    const auto *item = scene->addPixmap(
+        frame.scaled(ui->video_view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // The frame is already scaled to the view: drop the last still's fit, and
+    // let the scene be exactly this frame so the view's alignment centres it.
+    ui->video_view->resetTransform();
+    scene->setSceneRect(item->boundingRect());
+}

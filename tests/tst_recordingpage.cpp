@@ -1,0 +1,370 @@
+// The recording page driven through its widgets: capture targets, start,
+// pause, resume, stop, the elapsed time, and the live preview.
+#include "app/mainwindow.h"
+#include "app/settingsstore.h"
+#include "recorder/screenrecorder.h"
+#include "selectors/regionselector.h"
+#include "selectors/windowselector.h"
+
+#include "support/modalanswerer.h"
+#include "support/recordedvideo.h"
+#include "support/testsupport.h"
+
+#include <QComboBox>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScreen>
+#include <QSlider>
+#include <QToolButton>
+
+using namespace vexlo::test;
+
+namespace {
+
+const QRect PatternArea(40, 60, 320, 240);
+const QColor PatternColour(0, 200, 0);
+
+// A flat block of colour at a known place on the screen.
+class PatternWindow : public QWidget
+{
+public:
+    PatternWindow()
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
+                               | Qt::WindowStaysOnTopHint)
+    {
+        setGeometry(PatternArea);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, PatternColour);
+        setPalette(p);
+        setAutoFillBackground(true);
+    }
+};
+
+const QStringList LockedControls = {
+    "recordButton", "historyButton",   "converterButton",    "menuButton",
+    "recordModeCombo", "qualityCombo", "formatCombo",        "frameRateSlider",
+    "captureCursorCheck", "recordMicrophoneCheck", "recordAudioCheck",
+};
+
+} // namespace
+
+class RecordingPageTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> window;
+
+    template <typename T>
+    T *w(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+
+    QToolButton *toggleButton() const { return w<QToolButton>("toggleButton"); }
+    QToolButton *pauseButton() const { return w<QToolButton>("pauseButton"); }
+    QToolButton *timeLabel() const { return w<QToolButton>("timeLabel"); }
+    QComboBox *modeCombo() const { return w<QComboBox>("recordModeCombo"); }
+    QString outputDir() const { return w<QLineEdit>("outputDirLabel")->text(); }
+
+    QStringList enabledLockedControls() const
+    {
+        QStringList enabled;
+        for (const QString &name : LockedControls)
+            if (window->findChild<QWidget *>(name)->isEnabled())
+                enabled << name;
+        return enabled;
+    }
+
+    void clearOutput()
+    {
+        QDir dir(outputDir());
+        for (const QString &file : filesIn(dir.path()))
+            dir.remove(file);
+    }
+
+    QString onlyRecording() const
+    {
+        const QStringList files = filesIn(outputDir());
+        return files.size() == 1 ? QDir(outputDir()).filePath(files.first()) : QString();
+    }
+
+    void selectRegionByDragging(QPoint from, QPoint to)
+    {
+        modeCombo()->setCurrentIndex(Region);
+        RegionSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QTest::mousePress(selector, Qt::LeftButton, {}, from);
+        QTest::mouseMove(selector, (from + to) / 2);
+        QTest::mouseMove(selector, to);
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, to);
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+    }
+
+private slots:
+    void init()
+    {
+        openSettingsStore()->clear();
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // Keep the pattern and the screen corner uncovered by the window.
+        window->move(900, 380);
+        clearOutput();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+    }
+
+    void recordsARegionWithPauseCutOut()
+    {
+        PatternWindow pattern;
+        pattern.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pattern));
+
+        selectRegionByDragging(PatternArea.bottomRight(), PatternArea.topLeft());
+        QCOMPARE(modeCombo()->currentIndex(), int(Region));
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
+        QVERIFY(pauseButton()->isEnabled());
+        QCOMPARE(timeLabel()->styleSheet(), QStringLiteral("color: #21c520;"));
+        QVERIFY(enabledLockedControls().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(timeLabel()->text(), QStringLiteral("00:00:01"), 3000);
+
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        QVERIFY(pauseButton()->isChecked());
+        QCOMPARE(pauseButton()->text(), QStringLiteral("继续"));
+        QCOMPARE(timeLabel()->styleSheet(), QStringLiteral("color: orange;"));
+        QCOMPARE(enabledLockedControls(), LockedControls);
+        const QString frozen = timeLabel()->text();
+        QTest::qWait(2500);
+        QCOMPARE(timeLabel()->text(), frozen);
+
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
+        QCOMPARE(timeLabel()->styleSheet(), QStringLiteral("color: #21c520;"));
+        QVERIFY(enabledLockedControls().isEmpty());
+        QTest::qWait(1200);
+        // The clock goes on from where it stood, not from the wall clock.
+        QVERIFY2(timeLabel()->text() < QStringLiteral("00:00:04"), qPrintable(timeLabel()->text()));
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        QVERIFY(!pauseButton()->isEnabled());
+        QVERIFY(!pauseButton()->isChecked());
+        QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
+        QCOMPARE(enabledLockedControls(), LockedControls);
+
+        const QString file = onlyRecording();
+        QVERIFY2(!file.isEmpty(), qPrintable(filesIn(outputDir()).join(", ")));
+        const RecordedVideo video = decodeRecording(file);
+        QVERIFY(video.opened);
+        QCOMPARE(video.size, PatternArea.size());
+        QVERIFY(video.frames.size() > 20);
+        const QColor centre = video.colourAt(video.frames.size() / 2,
+                                             QPoint(PatternArea.width() / 2, PatternArea.height() / 2));
+        QVERIFY2(closeTo(centre, PatternColour), qPrintable(describe(centre)));
+        // The 2.5-second pause leaves no hole in the timestamps.
+        QVERIFY2(video.largestGap() < 0.5, qPrintable(QString::number(video.largestGap())));
+    }
+
+    void windowModeNeedsAChosenWindow()
+    {
+        ModalAnswerer answerer;
+        modeCombo()->setCurrentIndex(Window);
+        QTRY_VERIFY(window->findChild<WindowSelector *>() != nullptr);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+
+        QCOMPARE(answerer.boxes().size(), 1);
+        QCOMPARE(answerer.boxes().first().title, QStringLiteral("错误"));
+        QCOMPARE(answerer.boxes().first().text, QStringLiteral("请先选择有效的窗口"));
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        QCOMPARE(enabledLockedControls(), LockedControls);
+        QVERIFY(!pauseButton()->isEnabled());
+        QVERIFY(filesIn(outputDir()).isEmpty());
+    }
+
+    // A region mode stored from the last run opens the overlay at start-up;
+    // starting before any region is dragged records the top-left quarter.
+    void regionModeWithoutRegionRecordsTheTopLeftQuarter()
+    {
+        window.reset();
+        openSettingsStore()->setValue(QStringLiteral("Recording/mode"), int(Region));
+        window = std::make_unique<MainWindow>();
+        QVERIFY(window->findChild<RegionSelector *>() != nullptr);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
+        QTest::qWait(400);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        const RecordedVideo video = decodeRecording(onlyRecording(), false);
+        QVERIFY(video.opened);
+        QCOMPARE(video.size, QSize(screen.width() / 2, screen.height() / 2));
+    }
+
+    void cancellingASelectorReturnsToFullScreen_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("region") << int(Region);
+        QTest::newRow("window") << int(Window);
+    }
+
+    void cancellingASelectorReturnsToFullScreen()
+    {
+        QFETCH(int, mode);
+        modeCombo()->setCurrentIndex(mode);
+        QWidget *selector = nullptr;
+        QTRY_VERIFY((selector = mode == Region
+                                    ? static_cast<QWidget *>(window->findChild<RegionSelector *>())
+                                    : window->findChild<WindowSelector *>())
+                    != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QTest::keyClick(selector, Qt::Key_Escape);
+
+        QCOMPARE(modeCombo()->currentIndex(), int(FullScreen));
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        QTRY_VERIFY(window->findChild<WindowSelector *>() == nullptr);
+    }
+
+    void hiddenChosenWindowFallsBackToFullScreen()
+    {
+        QWidget target;
+        target.setGeometry(100, 100, 300, 200);
+        target.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&target));
+
+        modeCombo()->setCurrentIndex(Window);
+        WindowSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<WindowSelector *>()) != nullptr);
+        emit selector->windowSelected(target.winId());
+        QCOMPARE(modeCombo()->currentIndex(), int(Window));
+
+        target.hide();
+        // The preview refresh notices within its 500 ms period.
+        QTRY_COMPARE_WITH_TIMEOUT(modeCombo()->currentIndex(), int(FullScreen), 1500);
+    }
+
+    void failedStartTellsAndUnlocks()
+    {
+        // A folder that cannot exist: its parent is a regular file.
+        const QString blocker = QDir(qEnvironmentVariable("HOME")).filePath("not-a-folder");
+        QFile(blocker).open(QIODevice::WriteOnly);
+        window.reset();
+        {
+            const auto settings = openSettingsStore();
+            settings->setValue(QStringLiteral("General/outputDir"), blocker + "/Vexlo");
+        }
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+        ModalAnswerer answerer;
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(answerer.boxes().size(), 1);
+        QCOMPARE(answerer.boxes().first().icon, QMessageBox::Information);
+        QCOMPARE(answerer.boxes().first().title, QStringLiteral("错误"));
+        QCOMPARE(answerer.boxes().first().text, QStringLiteral("无法开始录制"));
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        QCOMPARE(enabledLockedControls(), LockedControls);
+        QVERIFY(!pauseButton()->isEnabled());
+        window.reset();
+        openSettingsStore()->clear();
+    }
+
+    // A running recording keeps the frame rate it was started with, also
+    // across a resume after the preview's periodic pushes.
+    void periodicPushKeepsTheStartSettings()
+    {
+        w<QSlider>("frameRateSlider")->setValue(10);
+        w<QComboBox>("formatCombo")->setCurrentIndex(MKV);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTest::qWait(1200); // two preview pushes
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        QTest::qWait(100);
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        QTest::qWait(2000);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+
+        const QString file = onlyRecording();
+        QVERIFY(file.endsWith(QLatin1String(".mkv")));
+        const RecordedVideo video = decodeRecording(file, false);
+        QVERIFY(video.opened);
+        // About 32 frames at 10 fps; the default 30 fps would give about 96.
+        QVERIFY2(video.frames.size() < 50, qPrintable(QString::number(video.frames.size())));
+    }
+
+    void clockTicksAtTheFrameRate_data()
+    {
+        QTest::addColumn<int>("frameRate");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("60 fps") << 60 << 16;
+        QTest::newRow("30 fps") << 30 << 33;
+        QTest::newRow("1 fps") << 1 << 1000;
+    }
+
+    void clockTicksAtTheFrameRate()
+    {
+        QFETCH(int, frameRate);
+        QFETCH(int, interval);
+        w<QSlider>("frameRateSlider")->setValue(frameRate);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        const bool ticking = std::any_of(timers.begin(), timers.end(), [&](const QTimer *t) {
+            return t->isActive() && t->interval() == interval;
+        });
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QVERIFY(ticking);
+    }
+
+    void previewScalesAndCentresTheStill()
+    {
+        auto *view = w<QGraphicsView>("video_view");
+        view->setFixedSize(960, 480);
+        QTRY_COMPARE(view->viewport()->size(), QSize(960, 480));
+        QPixmap still(3840, 2160);
+        still.fill(Qt::white);
+        auto *recorder = window->findChild<ScreenRecorder *>();
+        emit recorder->frameCaptured(still);
+
+        const auto items = view->scene()->items();
+        QCOMPARE(items.size(), 1);
+        auto *item = qgraphicsitem_cast<QGraphicsPixmapItem *>(items.first());
+        QVERIFY(item != nullptr);
+        QCOMPARE(item->pixmap().size(), QSize(853, 480));
+        const QRect shown = view->mapFromScene(item->sceneBoundingRect()).boundingRect();
+        QVERIFY2(qAbs(shown.left() - (960 - 853) / 2) <= 1, qPrintable(QString::number(shown.left())));
+        QCOMPARE(shown.top(), 0);
+
+        // Black bands left and right, the still in the middle.
+        const QImage seen = view->grab().toImage();
+        QCOMPARE(seen.pixelColor(20, 240), QColor(Qt::black));
+        QCOMPARE(seen.pixelColor(480, 240), QColor(Qt::white));
+        QCOMPARE(seen.pixelColor(940, 240), QColor(Qt::black));
+    }
+
+    void previewSceneNeverGrows()
+    {
+        auto *view = w<QGraphicsView>("video_view");
+        QTest::qWait(1600); // three periodic refreshes
+        for (int i = 0; i < 20; ++i)
+            w<QLineEdit>("watermarkTextEdit")->setText(QString::number(i));
+        QCOMPARE(view->scene()->items().size(), 1);
+        QVERIFY(view->scene()->sceneRect().width() <= view->width());
+        QVERIFY(view->scene()->sceneRect().height() <= view->height());
+    }
+};
+
+VEXLO_TEST_MAIN(RecordingPageTest)
+#include "tst_recordingpage.moc"
