@@ -77,11 +77,12 @@ qint64 ScreenRecorder::recordedMilliseconds() const
 void ScreenRecorder::scheduleTickForSlot(int64_t slot)
 {
     // Timestamps are the clock rounded to whole frame slots. Each tick is
-    // aimed 0.15 of a frame into the span of clock times that round to its
-    // slot, so it may run up to 0.85 of a frame late and still land there.
-    // A fixed 1000 / rate interval (33 ms for 33.3 ms slots) drifts across
-    // the slot edges instead and loses frames to ordinary timer jitter.
-    constexpr double aimBeforeSlot = 0.35;
+    // aimed just inside the span of clock times that round to its slot (the
+    // timer never fires early), so it may run up to 0.95 of a frame late and
+    // still land there. A fixed 1000 / rate interval (33 ms for 33.3 ms
+    // slots) drifts across the slot edges instead and loses frames to
+    // ordinary timer jitter.
+    constexpr double aimBeforeSlot = 0.45;
     const double slotMs = 1000.0 / encoderFrameRate;
     const qint64 due = qint64(std::ceil((double(slot) - aimBeforeSlot) * slotMs));
     captureTimer->start(int(qMax<qint64>(0, due - recordedMilliseconds())));
