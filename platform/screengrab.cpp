@@ -212,11 +212,23 @@ QImage ScreenGrabber::grab(const QRect &area)
     if (area.isEmpty() || !decideMethod())
         return {};
 
-    // The last image is reused once every copy handed out is gone: a fresh
-    // 8 MB image per frame makes the allocator keep growing the heap.
-    if (buffer.size() != area.size() || !buffer.isDetached())
-        buffer = QImage(area.size(), QImage::Format_RGB32);
-    QImage &image = buffer;
+    // Images are reused once every copy handed out is gone: a fresh 8 MB
+    // image per frame makes the allocator keep growing the heap. Two of them,
+    // because a receiver often still holds the previous frame (a queued
+    // signal, a preview) while the next one is grabbed.
+    QImage *reusable = nullptr;
+    for (QImage &candidate : buffers) {
+        if (candidate.size() == area.size() && candidate.isDetached()) {
+            reusable = &candidate;
+            break;
+        }
+    }
+    if (reusable == nullptr) {
+        reusable = &buffers[nextBuffer];
+        nextBuffer = (nextBuffer + 1) % buffers.size();
+        *reusable = QImage(area.size(), QImage::Format_RGB32);
+    }
+    QImage &image = *reusable;
     if (image.isNull())
         return {};
     refreshScreenSize();

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <array>
 #include <memory>
 
 namespace platform {
@@ -50,7 +51,8 @@ private:
     Method currentMethod = Method::Undecided;
     QRect screenRect;
     std::unique_ptr<Segment> segment;
-    QImage buffer;
+    std::array<QImage, 2> buffers;
+    size_t nextBuffer = 0;
 };
 
 } // namespace platform
