@@ -10,6 +10,8 @@
 #include <QMetaObject>
 #include <QScreen>
 
+#include <cstring>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -278,6 +280,13 @@ bool ScreenRecorder::initEncoder()
         if (av_frame_get_buffer(frame, 32) < 0) {
             warn("无法分配视频帧缓冲区");
             return false;
+        }
+        // Touched now, so the pool's memory is committed at the start and not
+        // the first time the encoder falls behind far enough to use it all.
+        for (int plane = 0; plane < 3; ++plane) {
+            const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
+            std::memset(frame->data[plane], plane == 0 ? 16 : 128,
+                        size_t(frame->linesize[plane]) * size_t(rows));
         }
     }
 
