@@ -32,11 +32,12 @@ public:
     bool isConnected() const { return screen != nullptr; }
     xcb_window_t root() const { return screen->root; }
 
-    // An unmapped white window that asks to be placed exactly at geometry.
-    xcb_window_t createWindow(const QRect &geometry)
+    // An unmapped window that asks to be placed exactly at geometry, white
+    // or filled by the server with `background` (0xRRGGBB on a 24-bit screen).
+    xcb_window_t createWindow(const QRect &geometry, int64_t background = -1)
     {
         const xcb_window_t window = xcb_generate_id(c);
-        const uint32_t values[] = {screen->white_pixel};
+        const uint32_t values[] = {background < 0 ? screen->white_pixel : uint32_t(background)};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, qint16(geometry.x()),
                           qint16(geometry.y()), quint16(geometry.width()),
                           quint16(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
