@@ -90,6 +90,10 @@ void ScreenRecorder::installMouseHook()
 void ScreenRecorder::removeMouseHook()
 {
     platform::removeMouseHook();
+    // The release that ends a click on the stop button can reach the hook's
+    // connection after the toolkit has handled the click; kept, the flag
+    // would leave a glow in every preview until the next recording.
+    mouseButtonDown = false;
 }
 
 QPixmap ScreenRecorder::cursorPixmap() const

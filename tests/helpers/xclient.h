@@ -124,6 +124,24 @@ public:
         sync();
     }
 
+    // An active pointer grab of this client on the root, as a program that
+    // drags something holds it; true when the server granted it.
+    bool grabPointer()
+    {
+        std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&std::free)> reply(
+            xcb_grab_pointer_reply(c,
+                                   xcb_grab_pointer(c, 0, screen->root,
+                                                    XCB_EVENT_MASK_BUTTON_PRESS
+                                                        | XCB_EVENT_MASK_BUTTON_RELEASE,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_WINDOW_NONE, XCB_CURSOR_NONE,
+                                                    XCB_CURRENT_TIME),
+                                   nullptr),
+            &std::free);
+        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    void ungrabPointer() { xcb_ungrab_pointer(c, XCB_CURRENT_TIME); sync(); }
+
     // WM_STATE as set by the window manager: 1 normal, 3 iconic, 0 absent.
     uint32_t wmState(xcb_window_t window)
     {
