@@ -139,6 +139,10 @@ void MainWindow::saveSettings()
         settings->setValue(QStringLiteral("autoStart"), ui->autoStartCheckBox->isChecked());
         settings->setValue(QStringLiteral("outputDir"), recorder->outputDirectory());
         settings->endGroup();
+        // An unwritable store is no reason to stop the user; say so in the log.
+        settings->sync();
+        if (settings->status() != QSettings::NoError)
+            qWarning().noquote() << "Settings could not be written:" << settings->fileName();
     }
     updateAutoStartEntry();
 }

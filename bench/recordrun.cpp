@@ -104,8 +104,9 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         // from its first frame: the encoder's set-up is not recording time.
         stats.file = recorder.currentFilePath();
         probe.start(10);
-        QTimer::singleShot(settleMs, &app, [&] { rssAtSettle = residentMb(); });
-        QTimer::singleShot(seconds * 1000, &app, [&] {
+        // Precise: a coarse timer may fire 5 % late and record extra frames.
+        QTimer::singleShot(settleMs, Qt::PreciseTimer, &app, [&] { rssAtSettle = residentMb(); });
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&] {
             rssAtEnd = residentMb();
             probe.stop();
             recorder.stopRecording();

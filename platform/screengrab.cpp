@@ -212,7 +212,11 @@ QImage ScreenGrabber::grab(const QRect &area)
     if (area.isEmpty() || !decideMethod())
         return {};
 
-    QImage image(area.size(), QImage::Format_RGB32);
+    // The last image is reused once every copy handed out is gone: a fresh
+    // 8 MB image per frame makes the allocator keep growing the heap.
+    if (buffer.size() != area.size() || !buffer.isDetached())
+        buffer = QImage(area.size(), QImage::Format_RGB32);
+    QImage &image = buffer;
     if (image.isNull())
         return {};
     refreshScreenSize();

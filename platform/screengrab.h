@@ -50,6 +50,7 @@ private:
     Method currentMethod = Method::Undecided;
     QRect screenRect;
     std::unique_ptr<Segment> segment;
+    QImage buffer;
 };
 
 } // namespace platform

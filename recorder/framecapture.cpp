@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -112,9 +113,8 @@ void ScreenRecorder::captureFrame()
 {
     if (!recording || paused || !worker)
         return;
-    const qint64 elapsed = recordedMilliseconds();
-    scheduleNextTick();
-    const int64_t pts = ptsForElapsed(elapsed, encoderFrameRate);
+    const int64_t pts = ptsForElapsed(recordedMilliseconds(), encoderFrameRate);
+    scheduleTickForSlot((havePts ? std::max(pts, lastPts) : pts) + 1);
     // A timestamp already used (the clock read early, or a very late tick
     // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)

@@ -7,7 +7,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
-#include <QWindow>
+#include <qwindowdefs.h>
 
 #include <cstdint>
 #include <iterator>

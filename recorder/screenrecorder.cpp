@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -76,17 +77,18 @@ qint64 ScreenRecorder::recordedMilliseconds() const
     return recordingClock.elapsed() - pausedTotal;
 }
 
-void ScreenRecorder::scheduleNextTick()
+void ScreenRecorder::scheduleTickForSlot(int64_t slot)
 {
-    // Each tick is aimed at the moment whose rounded timestamp is the next
-    // frame slot, so a tick may run up to half a frame late without landing
-    // on a taken or skipped slot. A fixed 1000 / rate interval (33 ms for
-    // 33.3 ms slots) drifts across the slot edges instead and loses frames
-    // to ordinary timer jitter.
+    // Timestamps are the clock rounded to whole frame slots. Each tick is
+    // aimed just inside the span of clock times that round to its slot (the
+    // timer never fires early), so it may run up to 0.95 of a frame late and
+    // still land there. A fixed 1000 / rate interval (33 ms for 33.3 ms
+    // slots) drifts across the slot edges instead and loses frames to
+    // ordinary timer jitter.
+    constexpr double aimBeforeSlot = 0.45;
     const double slotMs = 1000.0 / encoderFrameRate;
-    const qint64 now = recordedMilliseconds();
-    const double nextSlot = std::floor(now / slotMs + 0.5) + 1;
-    captureTimer->start(int(qMax<qint64>(0, qint64(std::ceil(nextSlot * slotMs)) - now)));
+    const qint64 due = qint64(std::ceil((double(slot) - aimBeforeSlot) * slotMs));
+    captureTimer->start(int(qMax<qint64>(0, due - recordedMilliseconds())));
 }
 
 int64_t ScreenRecorder::ptsForElapsed(qint64 elapsedMs, int frameRate)
@@ -149,7 +151,8 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     encoderFrameRate = qMax(1, config.frameRate);
     recording = true;
     paused = false;
-    scheduleNextTick();
+    // The first frame shows the screen at the start itself.
+    scheduleTickForSlot(0);
     emit recordingStateChanged(true);
     installMouseHook();
     return true;
@@ -219,7 +222,8 @@ void ScreenRecorder::resumeRecording()
         return;
     pausedTotal += pauseTimer.elapsed();
     paused = false;
-    scheduleNextTick();
+    const int64_t now = ptsForElapsed(recordedMilliseconds(), encoderFrameRate);
+    scheduleTickForSlot((havePts ? std::max(now, lastPts) : now) + 1);
 }
 
 qint64 ScreenRecorder::pausedDuration() const

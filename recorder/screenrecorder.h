@@ -111,7 +111,7 @@ private:
     QString makeOutputFilePath() const;
     void resolveCaptureRect();
     qint64 recordedMilliseconds() const;
-    void scheduleNextTick();
+    void scheduleTickForSlot(int64_t slot);
     void finishRecording(bool afterWriteError);
 
     RecordingConfig config;

@@ -139,6 +139,10 @@ private:
 private slots:
     void init()
     {
+        // A blocker left by a failed test would break every later one.
+        const QString storeDir = QFileInfo(storeFile()).absolutePath();
+        if (QFileInfo(storeDir).isFile())
+            QFile::remove(storeDir);
         openSettingsStore()->clear();
         QFile::remove(platform::autoStartEntryPath("Vexlo"));
         restart();
@@ -398,12 +402,18 @@ private slots:
         blocker.close();
 
         ModalAnswerer answerer;
+        LogCapture log;
+        const int recordingsBefore = QDir(moviesVexlo()).entryList(QDir::Files).size();
         restart();
         w<QCheckBox>("RecMinToTray")->setChecked(true);
         w<QSlider>("frameRateSlider")->setValue(20);
+        QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
+        QTest::qWait(300);
+        QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
         window.reset();
         QVERIFY(answerer.boxes().isEmpty());
-        QFile::remove(storeDir);
+        QVERIFY(log.contains(QtWarningMsg, "Settings could not be written: " + storeFile()));
+        QCOMPARE(QDir(moviesVexlo()).entryList(QDir::Files).size(), recordingsBefore + 1);
     }
 
     void bothShortcutsEmptyIsAConflict()
