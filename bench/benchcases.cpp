@@ -28,6 +28,7 @@ QList<Case> allCases()
         {"UltraHD@30", UltraHD, 30, QSize(1920, 1080), ultraHd},
         {"4K@30", UHD4K, 30, QSize(1920, 1080), uhd4k},
         {"HD@60", HD, 60, QSize(1280, 720), hd},
+        {"HD@30+overlay", HD, 30, QSize(1280, 720), hd, true},
     };
 }
 

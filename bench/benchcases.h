@@ -21,6 +21,7 @@ struct Case
     int frameRate;
     QSize size;           // encoded size on a 1920 x 1080 screen
     QStringList x264Args; // the same encoder settings for the ffmpeg run
+    bool overlay = false; // pointer and text watermark drawn into every frame
 };
 
 QList<Case> allCases();

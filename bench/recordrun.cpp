@@ -55,6 +55,13 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     config.quality = c.quality;
     config.format = MP4;
     config.frameRate = c.frameRate;
+    config.captureCursor = c.overlay;
+    if (c.overlay) {
+        config.highlightClicks = true;
+        config.watermarkEnabled = true;
+        config.watermarkText = QStringLiteral("Vexlo");
+        config.watermarkPosition = TopLeft;
+    }
 
     // Read after each tick has returned: the queued call runs once the
     // capture slot is done and lastCaptureNanoseconds() holds its figure.

@@ -17,8 +17,6 @@ constexpr std::uint32_t MaxListedWindows = 1u << 16;
 constexpr std::uint32_t MaxTitleLongs = 1024;
 // _NET_WM_ICON often carries several large images; reading stops here.
 constexpr std::uint32_t MaxIconLongs = 1u << 20;
-// Deeper than any window manager nests its frames.
-constexpr int MaxFrameDepth = 8;
 constexpr int MaxClientDepth = 2;
 
 // Every reply is taken with its error, so a bad handle costs one error
@@ -81,21 +79,6 @@ xcb_get_property_cookie_t requestWmState(xcb_connection_t *c, xcb_window_t windo
     return xcb_get_property(c, 0, window, wmState, wmState, 0, 2);
 }
 
-// The child of the root that holds the window: its frame when a window
-// manager has reparented it, else the window itself; XCB_WINDOW_NONE on failure.
-xcb_window_t topLevelAncestor(xcb_connection_t *c, xcb_window_t root, xcb_window_t window)
-{
-    for (int depth = 0; depth < MaxFrameDepth; ++depth) {
-        const auto tree = take(xcb_query_tree_reply, c, xcb_query_tree(c, window));
-        if (!tree)
-            return XCB_WINDOW_NONE;
-        if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
-            return window;
-        window = tree->parent;
-    }
-    return XCB_WINDOW_NONE;
-}
-
 struct RectRequests
 {
     xcb_get_geometry_cookie_t geometry;
@@ -130,7 +113,7 @@ QRect takeRect(xcb_connection_t *c, xcb_window_t root, xcb_window_t window,
     }
 
     // A window manager that does not publish the extents: measure its frame.
-    const xcb_window_t top = topLevelAncestor(c, root, window);
+    const xcb_window_t top = x11::topLevelAncestor(c, root, window);
     if (top == XCB_WINDOW_NONE || top == window)
         return client;
     const auto frameGeometry = take(xcb_get_geometry_reply, c, xcb_get_geometry(c, top));

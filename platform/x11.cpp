@@ -43,4 +43,22 @@ xcb_atom_t atom(const char *name)
     return reply->atom;
 }
 
+xcb_window_t topLevelAncestor(xcb_connection_t *c, xcb_window_t root, xcb_window_t window)
+{
+    // Deeper than any window manager nests its frames.
+    constexpr int MaxFrameDepth = 8;
+    for (int depth = 0; depth < MaxFrameDepth; ++depth) {
+        xcb_generic_error_t *error = nullptr;
+        const Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), &error));
+        std::free(error);
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return XCB_WINDOW_NONE;
+}
+
 } // namespace platform::x11

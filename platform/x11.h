@@ -28,4 +28,8 @@ using Reply = std::unique_ptr<T, FreeDeleter>;
 // Interns an atom once per name; XCB_ATOM_NONE on failure.
 xcb_atom_t atom(const char *name);
 
+// The child of the root that holds the window: its frame when a window
+// manager has reparented it, else the window itself; XCB_WINDOW_NONE on failure.
+xcb_window_t topLevelAncestor(xcb_connection_t *c, xcb_window_t root, xcb_window_t window);
+
 } // namespace platform::x11

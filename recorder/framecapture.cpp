@@ -7,6 +7,7 @@
 // frame of another size is cropped or padded with black, never read beyond.
 
 #include "platform/screengrab.h"
+#include "platform/windowcapture.h"
 #include "recorder/encodeworker.h"
 #include "recorder/screenrecorder.h"
 
@@ -54,14 +55,19 @@ QPixmap ScreenRecorder::grabScreenFrame()
                 pixmap = grabArea(config.region);
             break;
         case Window:
-            if (config.windowId != 0 && screen != nullptr)
-                pixmap = screen->grabWindow(config.windowId);
+            if (config.windowId != 0)
+                pixmap = grabWindowFrame(config.windowId);
             break;
         }
+        // The window stays redirected only while it is the target.
+        if (config.mode != Window)
+            windowCapture->release();
         if (pixmap.isNull() && !config.region.isEmpty()) {
             pixmap = QPixmap(config.region.size());
             pixmap.fill(Qt::black);
         }
+        if (config.captureCursor && !pixmap.isNull())
+            drawCursorOverlay(pixmap);
     } catch (const std::exception &) {
         pixmap = QPixmap(config.region.size());
         pixmap.fill(Qt::black);
@@ -71,9 +77,10 @@ QPixmap ScreenRecorder::grabScreenFrame()
 
 QPixmap ScreenRecorder::capturePreviewFrame(bool withWatermark)
 {
-    // No watermark is drawn yet, so both requests give the same frame.
-    Q_UNUSED(withWatermark);
-    return grabScreenFrame();
+    QPixmap frame = grabScreenFrame();
+    if (withWatermark && config.watermarkEnabled)
+        applyWatermark(frame);
+    return frame;
 }
 
 bool ScreenRecorder::convertFrame(const QImage &image, AVFrame *frame) const
@@ -121,11 +128,13 @@ void ScreenRecorder::captureFrame()
     try {
         QElapsedTimer clock;
         clock.start();
-        const QPixmap frame = grabScreenFrame();
+        QPixmap frame = grabScreenFrame();
         if (frame.isNull()) {
             qWarning().noquote() << QStringLiteral("捕获的帧无效");
             return;
         }
+        if (config.watermarkEnabled)
+            applyWatermark(frame);
         const qint64 grabNs = clock.nsecsElapsed();
 
         emit frameCaptured(frame);

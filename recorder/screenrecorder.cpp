@@ -1,6 +1,8 @@
 #include "recorder/screenrecorder.h"
 
 #include "platform/screengrab.h"
+#include "platform/windowcapture.h"
+#include "platform/windowlist.h"
 #include "recorder/encodeworker.h"
 
 #include <QDateTime>
@@ -44,6 +46,7 @@ const char *extensionFor(OutputFormat format)
 ScreenRecorder::ScreenRecorder(QObject *parent)
     : QObject(parent)
     , grabber(std::make_unique<platform::ScreenGrabber>())
+    , windowCapture(std::make_unique<platform::WindowCapture>())
 {
     if (!ffmpegInitialised) {
         avdevice_register_all();
@@ -102,9 +105,7 @@ void ScreenRecorder::resolveCaptureRect()
             config.region = screen->geometry();
         break;
     case Window:
-        // The window's own geometry comes with window capture; until then the
-        // handle's rectangle is unknown and the screen is used below.
-        config.region = QRect();
+        config.region = config.windowId != 0 ? platform::windowRect(config.windowId) : QRect();
         break;
     case Region:
         break;
@@ -153,6 +154,7 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     // The first frame shows the screen at the start itself.
     scheduleTickForSlot(0);
     emit recordingStateChanged(true);
+    installMouseHook();
     return true;
 }
 
@@ -189,6 +191,8 @@ void ScreenRecorder::finishRecording(bool afterWriteError)
             emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(filePath));
         }
         emit recordingStateChanged(false);
+        removeMouseHook();
+        windowCapture->release();
     } catch (const std::exception &e) {
         const QString what = QString::fromLocal8Bit(e.what());
         qCritical().noquote() << QStringLiteral("停止录制时发生异常: ") + what;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recorder/recordingconfig.h"
+#include "recorder/watermark.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -20,6 +21,7 @@ struct AVStream;
 
 namespace platform {
 class ScreenGrabber;
+class WindowCapture;
 }
 
 class EncodeWorker;
@@ -93,6 +95,19 @@ private:
     bool convertFrame(const QImage &image, AVFrame *frame) const;
     void onWriteFailed();
 
+    // windowcapture.cpp
+    QPixmap captureWindow(WId id);
+    QPixmap grabWindowFrame(WId id);
+
+    // cursoroverlay.cpp
+    QPixmap cursorPixmap() const;
+    void drawCursorOverlay(QPixmap &frame);
+    static void installMouseHook();
+    static void removeMouseHook();
+
+    // watermark.cpp
+    void applyWatermark(QPixmap &frame);
+
     QString makeOutputFilePath() const;
     void resolveCaptureRect();
     qint64 recordedMilliseconds() const;
@@ -127,4 +142,6 @@ private:
 
     std::unique_ptr<EncodeWorker> worker;
     std::unique_ptr<platform::ScreenGrabber> grabber;
+    std::unique_ptr<platform::WindowCapture> windowCapture;
+    WatermarkPainter watermark;
 };

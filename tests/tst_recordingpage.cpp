@@ -10,6 +10,7 @@
 #include "support/recordedvideo.h"
 #include "support/testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
@@ -352,6 +353,73 @@ private slots:
         QCOMPARE(seen.pixelColor(20, 240), QColor(Qt::black));
         QCOMPARE(seen.pixelColor(480, 240), QColor(Qt::white));
         QCOMPARE(seen.pixelColor(940, 240), QColor(Qt::black));
+    }
+
+    // Idle, text watermark on with the text ABC at the top right: the still
+    // shows the text there at once after each change of the text.
+    void idleStillShowsTheTextWatermarkAtOnce()
+    {
+        // White under the watermark's corner, so the red text stands out.
+        QWidget backdrop(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
+                                      | Qt::WindowStaysOnTopHint);
+        backdrop.setGeometry(1000, 0, 920, 300);
+        QPalette palette = backdrop.palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        backdrop.setPalette(palette);
+        backdrop.setAutoFillBackground(true);
+        backdrop.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+        QTest::qWait(200);
+
+        auto *view = w<QGraphicsView>("video_view");
+        w<QComboBox>("watermarkPositionCombo")->setCurrentIndex(TopRight);
+        w<QComboBox>("watermarkSize")->setCurrentIndex(5); // 72 pixels
+        w<QCheckBox>("watermarkCheck")->setChecked(true);
+        QFont font;
+        font.setPixelSize(72);
+        font.setWeight(QFont::Bold);
+        const int baseline = QFontMetrics(font).height() + 20;
+        const double screenWidth = QGuiApplication::primaryScreen()->size().width();
+
+        // The red text's extent in the still, in screen pixels.
+        const auto textInStill = [&]() {
+            const auto items = view->scene()->items();
+            if (items.size() != 1)
+                return QRect();
+            const auto *item = qgraphicsitem_cast<QGraphicsPixmapItem *>(items.first());
+            const QImage still = item->pixmap().toImage();
+            const double scale = still.width() / screenWidth;
+            QRect ink;
+            for (int y = 0; y < int(300 * scale); ++y)
+                for (int x = int(1000 * scale); x < still.width(); ++x) {
+                    const QColor c = still.pixelColor(x, y);
+                    if (c.red() > 200 && c.green() < 190 && c.blue() < 190)
+                        ink |= QRect(x, y, 1, 1);
+                }
+            if (ink.isNull())
+                return QRect();
+            return QRect(QPoint(qRound(ink.left() / scale), qRound(ink.top() / scale)),
+                         QPoint(qRound(ink.right() / scale), qRound(ink.bottom() / scale)));
+        };
+
+        QList<int> widths;
+        for (const QString &typed : {QStringLiteral("ABC"), QStringLiteral("ABCABC"), QStringLiteral("ABC")}) {
+            w<QLineEdit>("watermarkTextEdit")->setText(typed);
+            // No event processing: the text change itself redrew the still.
+            const QRect text = textInStill();
+            QVERIFY2(!text.isNull(), qPrintable(typed));
+            // Ends at the margin, less the last letter's bearing and the still's scaling.
+            QVERIFY2(text.right() <= screenWidth - 20 + 4 && text.right() >= screenWidth - 20 - 24,
+                     qPrintable(QString::number(text.right())));
+            QVERIFY2(text.top() >= 20 && qAbs(text.bottom() - baseline) <= 5,
+                     qPrintable(QString("%1..%2, baseline %3").arg(text.top()).arg(text.bottom()).arg(baseline)));
+            widths << text.width();
+        }
+        QVERIFY2(widths.at(1) > widths.at(0) * 17 / 10, qPrintable(QString::number(widths.at(1))));
+        QVERIFY2(qAbs(widths.at(2) - widths.at(0)) <= 4, qPrintable(QString::number(widths.at(2))));
+
+        w<QCheckBox>("watermarkCheck")->setChecked(false);
+        QVERIFY(textInStill().isNull());
     }
 
     void previewSceneNeverGrows()

@@ -32,11 +32,12 @@ public:
     bool isConnected() const { return screen != nullptr; }
     xcb_window_t root() const { return screen->root; }
 
-    // An unmapped white window that asks to be placed exactly at geometry.
-    xcb_window_t createWindow(const QRect &geometry)
+    // An unmapped window that asks to be placed exactly at geometry, white
+    // or filled by the server with `background` (0xRRGGBB on a 24-bit screen).
+    xcb_window_t createWindow(const QRect &geometry, int64_t background = -1)
     {
         const xcb_window_t window = xcb_generate_id(c);
-        const uint32_t values[] = {screen->white_pixel};
+        const uint32_t values[] = {background < 0 ? screen->white_pixel : uint32_t(background)};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, qint16(geometry.x()),
                           qint16(geometry.y()), quint16(geometry.width()),
                           quint16(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -122,6 +123,24 @@ public:
                        reinterpret_cast<const char *>(&event));
         sync();
     }
+
+    // An active pointer grab of this client on the root, as a program that
+    // drags something holds it; true when the server granted it.
+    bool grabPointer()
+    {
+        std::unique_ptr<xcb_grab_pointer_reply_t, decltype(&std::free)> reply(
+            xcb_grab_pointer_reply(c,
+                                   xcb_grab_pointer(c, 0, screen->root,
+                                                    XCB_EVENT_MASK_BUTTON_PRESS
+                                                        | XCB_EVENT_MASK_BUTTON_RELEASE,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_WINDOW_NONE, XCB_CURSOR_NONE,
+                                                    XCB_CURRENT_TIME),
+                                   nullptr),
+            &std::free);
+        return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    }
+    void ungrabPointer() { xcb_ungrab_pointer(c, XCB_CURRENT_TIME); sync(); }
 
     // WM_STATE as set by the window manager: 1 normal, 3 iconic, 0 absent.
     uint32_t wmState(xcb_window_t window)

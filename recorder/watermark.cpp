@@ -1,0 +1,135 @@
+#include "recorder/watermark.h"
+
+#include "recorder/screenrecorder.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int Margin = 20;
+constexpr int TextAlpha = 180;
+
+QPoint imagePosition(WatermarkPosition position, QSize frame, QSize image)
+{
+    const int right = frame.width() - image.width() - Margin;
+    const int bottom = frame.height() - image.height() - Margin;
+    switch (position) {
+    case BottomRight: return {right, bottom};
+    case BottomLeft: return {Margin, bottom};
+    case TopRight: return {right, Margin};
+    case TopLeft: return {Margin, Margin};
+    case Center:
+        return {(frame.width() - image.width()) / 2, (frame.height() - image.height()) / 2};
+    }
+    return {0, 0};
+}
+
+// The left end of the text's baseline for a text box of `box` size.
+QPoint textBaseline(WatermarkPosition position, QSize frame, QSize box)
+{
+    const int right = frame.width() - box.width() - Margin;
+    switch (position) {
+    case BottomRight: return {right, frame.height() - Margin};
+    case BottomLeft: return {Margin, frame.height() - Margin};
+    case TopRight: return {right, box.height() + Margin};
+    case TopLeft: return {Margin, box.height() + Margin};
+    case Center:
+        return {(frame.width() - box.width()) / 2,
+                (frame.height() - box.height()) / 2 + box.height()};
+    }
+    return {0, box.height()};
+}
+
+} // namespace
+
+bool WatermarkPainter::ImageKey::operator==(const ImageKey &other) const
+{
+    return path == other.path && modified == other.modified && fileSize == other.fileSize
+           && opacity == other.opacity && sizePercent == other.sizePercent
+           && frameSize == other.frameSize;
+}
+
+const QPixmap *WatermarkPainter::preparedImage(const RecordingConfig &config, QSize frameSize)
+{
+    const QFileInfo file(config.watermarkImagePath);
+    // The opacity is typed by the user and not range-checked on its way
+    // here; outside 0..100 the alpha would wrap around instead of saturating.
+    const ImageKey key{config.watermarkImagePath, file.lastModified(), file.size(),
+                       std::clamp(config.imageOpacity, 0, 100), config.imageSizePercent,
+                       frameSize};
+    if (havePrepared && key == preparedKey)
+        return imageLoaded ? &prepared : nullptr;
+
+    preparedKey = key;
+    havePrepared = true;
+    imageLoaded = false;
+    prepared = QPixmap();
+
+    QImage image(config.watermarkImagePath);
+    if (image.isNull())
+        return nullptr;
+    imageLoaded = true;
+
+    const int width = std::min(frameSize.width(), frameSize.height()) * key.sizePercent / 100;
+    const int height = int(qint64(width) * image.height() / image.width());
+
+    // Non-premultiplied, so scaling the alpha leaves the colours as they are.
+    image.convertTo(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(qRed(p), qGreen(p), qBlue(p), qAlpha(p) * key.opacity / 100);
+        }
+    }
+    if (width > 0 && height > 0)
+        prepared = QPixmap::fromImage(
+            image.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return &prepared;
+}
+
+void WatermarkPainter::apply(QPixmap &frame, const RecordingConfig &config)
+{
+    if (frame.isNull())
+        return;
+    QPainter painter(&frame);
+    if (!painter.isActive())
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSize frameSize = frame.size();
+
+    if (config.imageWatermarkEnabled && !config.watermarkImagePath.isEmpty()) {
+        if (const QPixmap *image = preparedImage(config, frameSize)) {
+            // Also when it came out empty or fully transparent: a loaded image
+            // takes the text's place.
+            if (!image->isNull())
+                painter.drawPixmap(imagePosition(config.watermarkPosition, frameSize, image->size()),
+                                   *image);
+            return;
+        }
+    }
+
+    if (!config.watermarkEnabled || config.watermarkText.isEmpty())
+        return;
+    QFont font;
+    font.setPixelSize(std::max(1, config.watermarkFontSize));
+    font.setWeight(QFont::Bold);
+    painter.setFont(font);
+    QColor colour = config.watermarkColor;
+    colour.setAlpha(TextAlpha);
+    painter.setPen(colour);
+    const QRect box = painter.boundingRect(frame.rect(), Qt::AlignCenter, config.watermarkText);
+    painter.drawText(textBaseline(config.watermarkPosition, frameSize, box.size()),
+                     config.watermarkText);
+}
+
+void ScreenRecorder::applyWatermark(QPixmap &frame)
+{
+    watermark.apply(frame, config);
+}
