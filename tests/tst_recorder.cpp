@@ -3,6 +3,7 @@
 // on the screen.
 #include "recorder/screenrecorder.h"
 
+#include "support/recordedvideo.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -19,12 +20,10 @@
 #include <sys/resource.h>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
+#include <libavutil/log.h>
 }
 
-using vexlo::test::LogCapture;
+using namespace vexlo::test;
 
 namespace {
 
@@ -83,114 +82,6 @@ protected:
 private:
     QColor flashColour;
 };
-
-struct DecodedFrame
-{
-    double seconds = 0;
-    QImage image;
-};
-
-struct Packet
-{
-    int64_t pts = 0;
-    int64_t dts = 0;
-};
-
-// What a player sees in a recorded file.
-struct Recording
-{
-    bool opened = false;
-    AVCodecID codec = AV_CODEC_ID_NONE;
-    AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
-    QSize size;
-    int profile = 0;
-    AVRational timeBase{0, 1};
-    QString title;
-    QList<Packet> packets;
-    QList<DecodedFrame> frames;
-
-    QColor colourAt(int frame, QPoint p) const { return frames.at(frame).image.pixelColor(p); }
-};
-
-Recording decode(const QString &path, bool keepImages = true)
-{
-    Recording result;
-    AVFormatContext *format = nullptr;
-    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
-        return result;
-    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> formatHolder(
-        format, [](AVFormatContext *f) { avformat_close_input(&f); });
-    if (avformat_find_stream_info(format, nullptr) < 0 || format->nb_streams != 1)
-        return result;
-    const AVStream *stream = format->streams[0];
-    const AVCodecParameters *par = stream->codecpar;
-    result.codec = par->codec_id;
-    result.pixelFormat = AVPixelFormat(par->format);
-    result.size = QSize(par->width, par->height);
-    result.profile = par->profile;
-    result.timeBase = stream->time_base;
-    if (const AVDictionaryEntry *t = av_dict_get(format->metadata, "title", nullptr, 0))
-        result.title = QString::fromUtf8(t->value);
-
-    const AVCodec *decoder = avcodec_find_decoder(par->codec_id);
-    AVCodecContext *codec = avcodec_alloc_context3(decoder);
-    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> codecHolder(
-        codec, [](AVCodecContext *c) { avcodec_free_context(&c); });
-    avcodec_parameters_to_context(codec, par);
-    if (avcodec_open2(codec, decoder, nullptr) < 0)
-        return result;
-
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
-    SwsContext *toRgb = nullptr;
-    auto receive = [&] {
-        while (avcodec_receive_frame(codec, frame) >= 0) {
-            DecodedFrame decoded;
-            decoded.seconds = frame->best_effort_timestamp * av_q2d(stream->time_base);
-            if (keepImages) {
-                toRgb = sws_getCachedContext(toRgb, frame->width, frame->height,
-                                             AVPixelFormat(frame->format), frame->width,
-                                             frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr,
-                                             nullptr, nullptr);
-                decoded.image = QImage(frame->width, frame->height, QImage::Format_RGB32);
-                uint8_t *dst[] = {decoded.image.bits()};
-                const int dstStride[] = {int(decoded.image.bytesPerLine())};
-                sws_scale(toRgb, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-            }
-            result.frames.append(decoded);
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        result.packets.append({packet->pts, packet->dts});
-        avcodec_send_packet(codec, packet);
-        av_packet_unref(packet);
-        receive();
-    }
-    avcodec_send_packet(codec, nullptr);
-    receive();
-    sws_freeContext(toRgb);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    result.opened = true;
-    return result;
-}
-
-bool closeTo(const QColor &a, const QColor &b)
-{
-    constexpr int tolerance = 40;
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-           && qAbs(a.blue() - b.blue()) <= tolerance;
-}
-
-QString describe(const QColor &c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-QStringList filesIn(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
-}
 
 } // namespace
 
@@ -328,7 +219,7 @@ private slots:
                      .hasMatch(),
                  qPrintable(name));
 
-        const Recording file = decode(path);
+        const RecordedVideo file = decodeRecording(path);
         QVERIFY(file.opened);
         QTEST(int(file.codec), "codec");
         QCOMPARE(file.pixelFormat, AV_PIX_FMT_YUV420P);
@@ -426,7 +317,7 @@ private slots:
         QCOMPARE(states.count(), 2);
         QCOMPARE(recorder->pausedDuration(), qint64(0));
 
-        const Recording file = decode(path, false);
+        const RecordedVideo file = decodeRecording(path, false);
         QVERIFY(file.opened);
         QVERIFY(file.frames.size() >= 4);
         double largestGap = 0;
@@ -459,7 +350,7 @@ private slots:
         QVERIFY(first != second);
         QCOMPARE(filesIn(outputDir.path()).size(), 2);
         for (const QString &path : {first, second}) {
-            const Recording file = decode(path, false);
+            const RecordedVideo file = decodeRecording(path, false);
             QVERIFY2(file.opened && file.frames.size() >= 2, qPrintable(path));
         }
     }
@@ -512,7 +403,7 @@ private slots:
         recorder->setOutputDirectory(outputDir.filePath(QStringLiteral("fresh")));
         config.region = QRect(0, 0, 320, 240);
         const QString path = record(config, 300);
-        QVERIFY(decode(path, false).opened);
+        QVERIFY(decodeRecording(path, false).opened);
     }
 
     void idleControlsDoNothing()
@@ -566,7 +457,7 @@ private slots:
         const QString path = recorder->currentFilePath();
         recorder->stopRecording();
 
-        const Recording file = decode(path);
+        const RecordedVideo file = decodeRecording(path);
         QVERIFY(file.opened);
         QCOMPARE(file.size, QSize(400, 300));
         const int last = file.frames.size() - 1;
@@ -590,7 +481,7 @@ private slots:
         QTest::qWait(500);
         const QString path = recorder->currentFilePath();
         recorder.reset();
-        const Recording file = decode(path, false);
+        const RecordedVideo file = decodeRecording(path, false);
         QVERIFY(file.opened);
         QVERIFY(file.frames.size() >= 2);
     }
@@ -633,7 +524,7 @@ private slots:
         QVERIFY(QFileInfo(path).size() <= qint64(limited.rlim_cur));
 
         setrlimit(RLIMIT_FSIZE, &original);
-        const Recording file = decode(path);
+        const RecordedVideo file = decodeRecording(path);
         QVERIFY(file.opened);
         QVERIFY2(file.frames.size() >= 2, qPrintable(QString::number(file.frames.size())));
         QVERIFY(closeTo(file.colourAt(0, RedBlock.center()), Red));
