@@ -4,6 +4,7 @@
 #include "recorder/screenrecorder.h"
 
 #include "helpers/xclient.h"
+#include "support/screenpatch.h"
 #include "support/testsupport.h"
 
 #include <QPainter>
@@ -17,25 +18,10 @@ using namespace vexlo::test;
 
 namespace {
 
-const QColor BackdropColour(60, 90, 120);
-
 // A flat colour over the whole screen, so that everything the overlay draws
 // stands out, and clicks land on a window of this test rather than on the
 // window manager's desktop.
-class BackdropWindow : public QWidget
-{
-public:
-    BackdropWindow()
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                               | Qt::WindowStaysOnTopHint)
-    {
-        setGeometry(QGuiApplication::primaryScreen()->geometry());
-        QPalette p = palette();
-        p.setColor(QPalette::Window, BackdropColour);
-        setPalette(p);
-        setAutoFillBackground(true);
-    }
-};
+const QColor BackdropColour(60, 90, 120);
 
 bool xdotool(const QStringList &args)
 {
@@ -103,7 +89,7 @@ class CursorOverlayTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<BackdropWindow> backdrop;
+    std::unique_ptr<vexlo::test::ScreenPatch> backdrop;
     std::unique_ptr<QTemporaryDir> output;
     std::unique_ptr<ScreenRecorder> recorder;
     const QPoint pointer{700, 500};
@@ -134,7 +120,8 @@ private:
 private slots:
     void initTestCase()
     {
-        backdrop = std::make_unique<BackdropWindow>();
+        backdrop = std::make_unique<vexlo::test::ScreenPatch>(
+            QGuiApplication::primaryScreen()->geometry(), BackdropColour);
         backdrop->show();
         QVERIFY(QTest::qWaitForWindowExposed(backdrop.get()));
         QTest::qWait(200);

@@ -4,6 +4,7 @@
 #include "recorder/screenrecorder.h"
 
 #include "support/recordedvideo.h"
+#include "support/screenpatch.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -43,15 +44,9 @@ QColor colourOnScreen(QPoint p)
     return Background;
 }
 
-class PatternWindow : public QWidget
+class PatternWindow : public ScreenPatch
 {
 public:
-    PatternWindow()
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                               | Qt::WindowStaysOnTopHint)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
 
     // Part of the pattern repainted in a new colour on every call, so that
     // consecutive frames differ.

@@ -8,6 +8,7 @@
 
 #include "support/modalanswerer.h"
 #include "support/recordedvideo.h"
+#include "support/screenpatch.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
@@ -27,22 +28,6 @@ namespace {
 
 const QRect PatternArea(40, 60, 320, 240);
 const QColor PatternColour(0, 200, 0);
-
-// A flat block of colour at a known place on the screen.
-class PatternWindow : public QWidget
-{
-public:
-    PatternWindow()
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                               | Qt::WindowStaysOnTopHint)
-    {
-        setGeometry(PatternArea);
-        QPalette p = palette();
-        p.setColor(QPalette::Window, PatternColour);
-        setPalette(p);
-        setAutoFillBackground(true);
-    }
-};
 
 const QStringList LockedControls = {
     "recordButton", "historyButton",   "converterButton",    "menuButton",
@@ -126,7 +111,7 @@ private slots:
 
     void recordsARegionWithPauseCutOut()
     {
-        PatternWindow pattern;
+        ScreenPatch pattern(PatternArea, PatternColour);
         pattern.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pattern));
 
@@ -360,13 +345,7 @@ private slots:
     void idleStillShowsTheTextWatermarkAtOnce()
     {
         // White under the watermark's corner, so the red text stands out.
-        QWidget backdrop(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                                      | Qt::WindowStaysOnTopHint);
-        backdrop.setGeometry(1000, 0, 920, 300);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        backdrop.setPalette(palette);
-        backdrop.setAutoFillBackground(true);
+        ScreenPatch backdrop(QRect(1000, 0, 920, 300), Qt::white);
         backdrop.show();
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
         QTest::qWait(200);

@@ -2,6 +2,7 @@
 // screen grab, for any rectangle, including ones that reach off the screen.
 #include "platform/screengrab.h"
 
+#include "support/screenpatch.h"
 #include "support/testsupport.h"
 
 #include <QPainter>
@@ -12,15 +13,8 @@ namespace {
 
 // Every pixel differs from its neighbours in all three channels, so an
 // offset, a swapped channel or a wrong stride shows at once.
-class GradientWindow : public QWidget
+class GradientWindow : public vexlo::test::ScreenPatch
 {
-public:
-    GradientWindow()
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                               | Qt::WindowStaysOnTopHint)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -122,10 +116,7 @@ private slots:
         const QRect area(400, 300, 64, 64);
         const QImage before = grabber.grab(area);
         const QImage alsoBefore = grabber.grab(area);
-        QWidget cover(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                                   | Qt::WindowStaysOnTopHint);
-        cover.setStyleSheet(QStringLiteral("background: rgb(12, 200, 34)"));
-        cover.setGeometry(area);
+        vexlo::test::ScreenPatch cover(area, QColor(12, 200, 34));
         cover.show();
         QVERIFY(QTest::qWaitForWindowExposed(&cover));
         QTRY_COMPARE(grabber.grab(area).pixel(32, 32), qRgb(12, 200, 34));

@@ -429,8 +429,7 @@ private slots:
     void pauseShortcutTakingTheRecordKeysIsRefused()
     {
         ModalAnswerer answerer;
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(activate(window.get()));
         w<QToolButton>("menuButton")->click();
         auto *pauseEdit = w<QKeySequenceEdit>("pauseShortcutEdit");
         w<QTabWidget>("tabWidget")->setCurrentIndex(2);
@@ -463,8 +462,7 @@ private slots:
 
     void shortcutKeysDriveARecording()
     {
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(activate(window.get()));
         auto *toggle = w<QToolButton>("toggleButton");
         auto *pause = w<QToolButton>("pauseButton");
 

@@ -4,6 +4,7 @@
 #include "recorder/watermark.h"
 
 #include "support/recordedvideo.h"
+#include "support/screenpatch.h"
 #include "support/testsupport.h"
 
 #include <QFontMetrics>
@@ -321,13 +322,7 @@ private slots:
     // preview that asks for it, and missing from the one that does not.
     void recordedFramesCarryTheWatermark()
     {
-        QWidget backdrop(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                                      | Qt::WindowStaysOnTopHint);
-        backdrop.setGeometry(0, 0, 900, 500);
-        QPalette palette = backdrop.palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        backdrop.setPalette(palette);
-        backdrop.setAutoFillBackground(true);
+        vexlo::test::ScreenPatch backdrop(QRect(0, 0, 900, 500), Qt::white);
         backdrop.show();
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
         QTest::qWait(200);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QProcess>
+#include <QWidget>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -22,6 +24,16 @@ IsolatedHome::IsolatedHome()
     QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                  | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit());
+}
+
+bool activate(QWidget *window)
+{
+    window->activateWindow();
+    if (QTest::qWaitForWindowActive(window, 1000))
+        return true;
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {"windowactivate", "--sync", QString::number(window->winId())});
+    return QTest::qWaitForWindowActive(window, 5000);
 }
 
 void quietFfmpeg()

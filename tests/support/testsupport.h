@@ -44,6 +44,11 @@ private:
     QtMessageHandler previous;
 };
 
+// Makes a shown window the active one. The window manager may refuse a
+// program's own request (focus stealing prevention), so it falls back to
+// asking as a pager does, which is always honoured.
+bool activate(QWidget *window);
+
 // FFmpeg prints only errors, as in the program.
 void quietFfmpeg();
 
