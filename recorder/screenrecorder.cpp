@@ -112,9 +112,14 @@ void ScreenRecorder::resolveCaptureRect()
     }
     if (!config.region.isValid() && screen != nullptr)
         config.region = screen->geometry();
+    applyQualitySize(config.region, config.quality);
+    recordingQuality = config.quality;
+}
 
-    QRect &r = config.region;
-    switch (config.quality) {
+void ScreenRecorder::applyQualitySize(QRect &r, VideoQuality quality)
+{
+    // Preset sizes are taken from the top-left corner, not scaled.
+    switch (quality) {
     case HD:
         r.setSize(QSize(1280, 720));
         break;
@@ -234,6 +239,12 @@ qint64 ScreenRecorder::pausedDuration() const
 void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)
 {
     config = newConfig;
+    // A target pushed while recording gets the size rule of the start, so the
+    // frame that pointer and watermark are drawn into is the frame that is
+    // encoded; a whole screen pushed into an HD recording would otherwise
+    // lose a bottom or right watermark to the crop.
+    if (recording && config.region.isValid())
+        applyQualitySize(config.region, recordingQuality);
 }
 
 void ScreenRecorder::setOutputDirectory(const QString &path)

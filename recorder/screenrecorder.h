@@ -109,6 +109,7 @@ private:
     void applyWatermark(QPixmap &frame);
 
     QString makeOutputFilePath() const;
+    static void applyQualitySize(QRect &rect, VideoQuality quality);
     void resolveCaptureRect();
     qint64 recordedMilliseconds() const;
     void scheduleTickForSlot(int64_t slot);
@@ -132,6 +133,7 @@ private:
     // time cannot freeze or stretch the video.
     QElapsedTimer recordingClock;
     int encoderFrameRate = 30;
+    VideoQuality recordingQuality = UltraHD;
     int64_t lastPts = 0;
     bool havePts = false;
     QSize sourceSize;

@@ -5,6 +5,8 @@
 
 #include "support/recordedvideo.h"
 #include "support/screenpatch.h"
+#include <QGuiApplication>
+#include <QScreen>
 #include "support/testsupport.h"
 
 #include <QFontMetrics>
@@ -359,6 +361,43 @@ private slots:
         QVERIFY(anyPixel(last, [](QColor c) { return closeTo(c, QColor(75, 75, 255), 40); }));
         // Below the text the screen shows through.
         QVERIFY2(closeTo(last.pixelColor(400, 400), Qt::white), qPrintable(describe(last.pixelColor(400, 400))));
+    }
+
+    // The page pushes its region into a running recording every 500 ms; an
+    // HD recording of a small region keeps its 1280 x 720 area, so the frame
+    // is not padded with black and a bottom-right watermark stays in it.
+    void pushedRegionKeepsTheRecordingsSize()
+    {
+        vexlo::test::ScreenPatch backdrop(QGuiApplication::primaryScreen()->geometry(), Qt::white);
+        backdrop.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+        QTest::qWait(200);
+
+        QTemporaryDir output;
+        ScreenRecorder recorder;
+        recorder.setOutputDirectory(output.path());
+        RecordingConfig config;
+        config.mode = Region;
+        config.region = QRect(100, 100, 400, 300);
+        config.quality = HD;
+        config.captureCursor = false;
+        config.watermarkEnabled = true;
+        config.watermarkText = QStringLiteral("VEXLO");
+        config.watermarkPosition = BottomRight;
+        config.watermarkColor = Qt::blue;
+        QVERIFY(recorder.startRecording(config));
+        recorder.updateConfig(config);
+        QTest::qWait(700);
+        recorder.stopRecording();
+
+        const QStringList files = filesIn(output.path());
+        QCOMPARE(files.size(), 1);
+        const RecordedVideo video = decodeRecording(QDir(output.path()).filePath(files.first()));
+        QCOMPARE(video.size, QSize(1280, 720));
+        const QImage last = video.frames.last().image;
+        QVERIFY2(closeTo(last.pixelColor(900, 500), Qt::white), qPrintable(describe(last.pixelColor(900, 500))));
+        QVERIFY(anyPixel(last.copy(880, 570, 400, 150),
+                         [](QColor c) { return closeTo(c, QColor(75, 75, 255), 40); }));
     }
 };
 
