@@ -116,7 +116,6 @@ private:
     ScreenRecorder *recorder;
     QTimer *clockTimer;
     QTimer *previewTimer;
-    QGraphicsScene *previewScene = nullptr;
 
     bool dragging = false;
     QPoint dragStartGlobalPos;

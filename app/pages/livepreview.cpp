@@ -16,8 +16,7 @@ constexpr int PreviewIntervalMs = 500;
 
 void MainWindow::setupPreview()
 {
-    previewScene = new QGraphicsScene(this);
-    ui->video_view->setScene(previewScene);
+    ensurePreviewScene();
     ui->video_view->setAlignment(Qt::AlignCenter);
     ui->video_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui->video_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -77,8 +76,7 @@ RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
 QGraphicsScene *MainWindow::ensurePreviewScene()
 {
     if (ui->video_view->scene() == nullptr) {
-        previewScene = new QGraphicsScene(this);
-        ui->video_view->setScene(previewScene);
+        ui->video_view->setScene(new QGraphicsScene(this));
     }
     return ui->video_view->scene();
 }
