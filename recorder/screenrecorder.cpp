@@ -198,6 +198,7 @@ void ScreenRecorder::finishRecording(bool afterWriteError)
         emit recordingStateChanged(false);
         removeMouseHook();
         windowCapture->release();
+        emit recordingFinished(filePath);
     } catch (const std::exception &e) {
         const QString what = QString::fromLocal8Bit(e.what());
         qCritical().noquote() << QStringLiteral("停止录制时发生异常: ") + what;

@@ -75,6 +75,9 @@ public:
 signals:
     void frameCaptured(const QPixmap &frame);
     void recordingStateChanged(bool recording);
+    // The file of a recording is complete on disk (trailer written, handles
+    // closed), after a user's stop as after one the recorder made on its own.
+    void recordingFinished(const QString &filePath);
     void errorOccurred(const QString &error);
 
 private slots:

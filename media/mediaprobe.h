@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Reading the playing time of a media file with libavformat, hardened for
+// files the user did not make: only regular files are opened, only through
+// the `file` protocol, only the named file itself (a playlist or concat list
+// renamed to .mp4 never makes us open another file), only the containers the
+// caller lists, with bounded probing and a deadline.
+namespace media {
+
+// libavformat demuxer names of the containers Vexlo records (and GIF, which
+// the history page lists too).
+inline constexpr const char *kRecordingContainers = "mov,avi,matroska,flv,gif";
+
+// The converter's inputs: audio files and the video containers.
+inline constexpr const char *kConverterInputContainers =
+    "mp3,wav,aac,flac,ogg,asf,mov,avi,matroska,flv";
+
+// How long one probe may take before it is abandoned.
+inline constexpr int kProbeDeadlineMs = 5000;
+
+// Duration in microseconds (AV_TIME_BASE units), or -1 when the file cannot
+// be opened, is not in one of the listed containers or carries no duration.
+// This function is thread-safe; the history page and the converter call it
+// from a thread pool.
+int64_t probeDurationUs(const QString &path, const char *containerWhitelist,
+                        int deadlineMs = kProbeDeadlineMs);
+
+} // namespace media
