@@ -144,8 +144,10 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     config = newConfig;
     resolveCaptureRect();
 
+    lastErrorText.clear();
     if (!initEncoder()) {
-        emit errorOccurred(tr("无法初始化FFmpeg"));
+        lastErrorText = tr("无法初始化FFmpeg");
+        emit errorOccurred(lastErrorText);
         return false;
     }
 
@@ -194,6 +196,7 @@ void ScreenRecorder::finishRecording(bool afterWriteError)
             writeErrorReported = true;
             qWarning().noquote() << QStringLiteral("写入视频文件失败，录制已停止");
             emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(filePath));
+            emit recordingAborted(tr("写入视频文件失败，录制已停止"));
         }
         emit recordingStateChanged(false);
         removeMouseHook();
@@ -204,6 +207,11 @@ void ScreenRecorder::finishRecording(bool afterWriteError)
         qCritical().noquote() << QStringLiteral("停止录制时发生异常: ") + what;
         emit errorOccurred(tr("停止录制时发生错误: %1").arg(what));
     }
+}
+
+void ScreenRecorder::waitForFinished()
+{
+    // Finishing is synchronous: nothing is ever left pending here.
 }
 
 void ScreenRecorder::onWriteFailed()

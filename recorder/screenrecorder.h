@@ -44,6 +44,17 @@ public:
     void resumeRecording();
 
     bool isRecording() const { return recording; }
+
+    // Why the last start failed, in the user's language; empty after a
+    // successful start.
+    QString lastError() const { return lastErrorText; }
+
+    // True while a stopped recording's file is still being finished; the
+    // file is complete when recordingFinished is emitted.
+    bool isFinishing() const { return finishing; }
+
+    // Blocks until a file being finished is complete (quitting, signals).
+    void waitForFinished();
     bool isPaused() const { return paused; }
 
     // Milliseconds spent paused in this recording, the pause in progress included.
@@ -78,6 +89,10 @@ signals:
     // The file of a recording is complete on disk (trailer written, handles
     // closed), after a user's stop as after one the recorder made on its own.
     void recordingFinished(const QString &filePath);
+    // The recorder ended a recording by itself (a write failure, the disk
+    // nearly full, the output file or folder gone); the reason is a sentence
+    // in the user's language. Emitted once, before recordingFinished.
+    void recordingAborted(const QString &reason);
     void errorOccurred(const QString &error);
 
 private slots:
@@ -119,6 +134,8 @@ private:
     void finishRecording(bool afterWriteError);
 
     RecordingConfig config;
+    QString lastErrorText;
+    bool finishing = false;
     bool recording = false;
     bool paused = false;
     QTimer *captureTimer = nullptr;
