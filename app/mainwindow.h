@@ -111,6 +111,7 @@ private:
     void onRecordShortcutEdited();
     void onPauseShortcutEdited();
     void onSaveShortcutsClicked();
+    void showShortcutWarning(const QString &title, const QString &text);
 
     Ui::MainWindow *ui;
     ScreenRecorder *recorder;
@@ -135,6 +136,9 @@ private:
     bool isDarkTheme = false;
     QKeySequence recordKeys;
     QKeySequence pauseKeys;
+    // Set while a shortcut editor's box is open: the box takes the focus,
+    // and the editor reports a finished edit again on every focus loss.
+    bool shortcutBoxOpen = false;
 
     // Filled by the tray; recording hides to it when asked to.
     QSystemTrayIcon *trayIcon = nullptr;

@@ -7,6 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QShortcut>
 
 namespace {
@@ -76,11 +77,22 @@ void MainWindow::onPauseShortcut()
     onTogglePause();
 }
 
+void MainWindow::showShortcutWarning(const QString &title, const QString &text)
+{
+    const QScopedValueRollback<bool> open(shortcutBoxOpen, true);
+    QMessageBox::warning(this, title, text);
+}
+
+// The editors report a finished edit on their release timer and on every loss
+// of focus, typed or not. A report counts only when the sequence differs from
+// the one last accepted or restored, which recordKeys and pauseKeys hold.
 void MainWindow::onRecordShortcutEdited()
 {
     const QKeySequence keys = ui->recordShortcutEdit->keySequence();
+    if (shortcutBoxOpen || keys == recordKeys)
+        return;
     if (keys == pauseKeys) {
-        QMessageBox::warning(this, tr("冲突"), tr("不能使用与暂停相同的快捷键"));
+        showShortcutWarning(tr("冲突"), tr("不能使用与暂停相同的快捷键"));
         ui->recordShortcutEdit->setKeySequence(recordKeys);
         return;
     }
@@ -91,13 +103,15 @@ void MainWindow::onRecordShortcutEdited()
 void MainWindow::onPauseShortcutEdited()
 {
     const QKeySequence keys = ui->pauseShortcutEdit->keySequence();
+    if (shortcutBoxOpen || keys == pauseKeys)
+        return;
     if (keys.isEmpty()) {
-        QMessageBox::warning(this, tr("错误"), tr("快捷键不能为空"));
+        showShortcutWarning(tr("错误"), tr("快捷键不能为空"));
         ui->pauseShortcutEdit->setKeySequence(pauseKeys);
         return;
     }
     if (keys == recordKeys) {
-        QMessageBox::warning(this, tr("冲突"), tr("不能使用与录制相同的快捷键"));
+        showShortcutWarning(tr("冲突"), tr("不能使用与录制相同的快捷键"));
         ui->pauseShortcutEdit->setKeySequence(pauseKeys);
         return;
     }
