@@ -40,7 +40,8 @@ constexpr ContainerSpec containers[] = {
     {AVI, "avi", ""},
     {MOV, "mov", fragmentedMp4},
     {MKV, "matroska", "cluster_time_limit=1000"},
-    {FLV, "flv", "flvflags=add_keyframe_index"},
+    // The key-frame index is added after a normal stop (see flvindex.h).
+    {FLV, "flv", ""},
     {WEBM, "webm", "cluster_time_limit=1000"},
 };
 

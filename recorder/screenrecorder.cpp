@@ -4,6 +4,7 @@
 #include "platform/windowcapture.h"
 #include "platform/windowlist.h"
 #include "recorder/encodeworker.h"
+#include "recorder/flvindex.h"
 #include "recorder/mp4duration.h"
 
 #include <QDateTime>
@@ -129,6 +130,7 @@ void ScreenRecorder::resolveCaptureRect()
         config.region = screen->geometry();
     applyQualitySize(config.region, config.quality);
     recordingQuality = config.quality;
+    recordingFormat = config.format;
 }
 
 void ScreenRecorder::applyQualitySize(QRect &r, VideoQuality quality)
@@ -218,9 +220,10 @@ struct FinishJob
 {
     std::unique_ptr<EncodeWorker> worker;
     AVCodecContext *codec = nullptr;
-    AVFormatContext *format = nullptr;
+    AVFormatContext *muxer = nullptr;
     QString path;
-    bool fragmentedMp4 = false;
+    OutputFormat format = MP4;
+    AVRational frameRate{30, 1};
     double seconds = 0;
 
     bool writeFailed = false;
@@ -236,15 +239,19 @@ struct FinishJob
         // The trailer is still attempted after a write error: containers
         // that index at the end may get a usable index if the disk has room
         // again, and the streamable ones are playable as written either way.
-        if (format != nullptr) {
-            if (const int ret = av_write_trailer(format); ret < 0) {
+        if (muxer != nullptr) {
+            if (const int ret = av_write_trailer(muxer); ret < 0) {
                 writeError = writeFailed ? writeError : ret;
                 writeFailed = true;
             }
         }
-        release(codec, format);
-        if (fragmentedMp4 && seconds > 0)
+        release(codec, muxer);
+        if (writeFailed)
+            return;
+        if ((format == MP4 || format == MOV) && seconds > 0)
             mp4::writeDuration(path, seconds);
+        if (format == FLV)
+            flv::addKeyframeIndex(path, frameRate);
     }
 };
 
@@ -258,10 +265,11 @@ void ScreenRecorder::beginFinish(const QString &reason)
     auto job = std::make_shared<FinishJob>();
     job->worker = std::move(worker);
     job->codec = std::exchange(codecContext, nullptr);
-    job->format = std::exchange(formatContext, nullptr);
+    job->muxer = std::exchange(formatContext, nullptr);
     videoStream = nullptr;
     job->path = filePath;
-    job->fragmentedMp4 = config.format == MP4 || config.format == MOV;
+    job->format = recordingFormat;
+    job->frameRate = AVRational{encoderFrameRate, 1};
     if (havePts)
         job->seconds = double(lastPts + 1 - firstPts) / encoderFrameRate;
 

@@ -192,6 +192,7 @@ private:
     QElapsedTimer recordingClock;
     int encoderFrameRate = 30;
     VideoQuality recordingQuality = UltraHD;
+    OutputFormat recordingFormat = MP4;
     int64_t firstPts = 0;
     int64_t lastPts = 0;
     bool havePts = false;
