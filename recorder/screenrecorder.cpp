@@ -49,7 +49,9 @@ const char *extensionFor(OutputFormat format)
     case FLV: return ".flv";
     case WEBM: return ".webm";
     }
-    return "";
+    // Any other value is written as MP4 (see encoder.cpp); the name says so,
+    // so that the file is listed and opened as what it is.
+    return ".mp4";
 }
 
 } // namespace

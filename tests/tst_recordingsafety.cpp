@@ -365,6 +365,13 @@ private slots:
         }
         QTest::qWait(1500);
         QCOMPARE(aborted.size(), 1);
+
+        // The next start makes the folder again.
+        if (!filler) {
+            QVERIFY2(recorder->startRecording(hdConfig(MKV)), qPrintable(recorder->lastError()));
+            QVERIFY(QFileInfo(outputPath()).isDir());
+            QVERIFY(stopAndWait(*recorder));
+        }
     }
 
     // A folder string that FFmpeg would take for a URL is refused, and
