@@ -22,9 +22,15 @@ run: build
 test: build
 	@$(HEADLESS) -- ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600
 
+# The build's output goes to a log (shown only when it fails); what is
+# printed is the result: one key=value line per case, then a table.
 CASE ?=
 SECONDS ?= 20
-bench: build
+bench: configure
+	@echo "Building the benchmark (log: $(BUILD_DIR)/bench-build.log)..."
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target vexlo-bench-run >$(BUILD_DIR)/bench-build.log 2>&1 \
+		|| { cat $(BUILD_DIR)/bench-build.log; exit 1; }
+	@echo "Running the benchmark, $(SECONDS) s per case..."
 	@$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray -- \
 		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
 

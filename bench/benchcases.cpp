@@ -1,5 +1,7 @@
 #include "bench/benchcases.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,17 +11,35 @@ extern "C" {
 
 namespace bench {
 
+// libvpx as the recorder sets it up for WEBM: the realtime deadline, row
+// multithreading, no look-ahead, its thread count and tile columns.
+QStringList vp9Args(const char *crf, const char *bitRate, const char *qmin, const char *qmax,
+                    const char *gop)
+{
+    const int cores = qMax(1, QThread::idealThreadCount());
+    int log2Columns = 0;
+    while ((2 << log2Columns) <= cores && log2Columns < 6)
+        ++log2Columns;
+    return {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-crf", crf,
+            "-b:v", bitRate, "-qmin", qmin, "-qmax", qmax, "-g", gop, "-row-mt", "1",
+            "-lag-in-frames", "0", "-threads", QString::number(cores),
+            "-tile-columns", QString::number(log2Columns)};
+}
+
 QList<Case> allCases()
 {
-    // The x264 arguments mirror the recorder's presets for MP4.
-    const QStringList sd{"-preset", "ultrafast", "-crf", "32", "-b:v", "1000000", "-bf", "0",
+    // The x264 arguments mirror the recorder's presets for MP4, with its
+    // explicit thread count.
+    const QString threads = QString::number(qMax(1, QThread::idealThreadCount()));
+    const QStringList x264{"-c:v", "libx264", "-threads", threads};
+    const QStringList sd = x264 + QStringList{"-preset", "ultrafast", "-crf", "32", "-b:v", "1000000", "-bf", "0",
                          "-qmin", "25", "-qmax", "45", "-g", "8", "-profile:v", "baseline"};
-    const QStringList hd{"-preset", "fast", "-crf", "28", "-b:v", "4000000", "-bf", "1",
+    const QStringList hd = x264 + QStringList{"-preset", "fast", "-crf", "28", "-b:v", "4000000", "-bf", "1",
                          "-qmin", "20", "-qmax", "40", "-g", "10", "-profile:v", "baseline"};
-    const QStringList ultraHd{"-preset", "medium", "-tune", "film", "-crf", "23",
+    const QStringList ultraHd = x264 + QStringList{"-preset", "medium", "-tune", "film", "-crf", "23",
                               "-b:v", "8000000", "-bf", "2", "-qmin", "15", "-qmax", "35",
                               "-g", "12", "-profile:v", "main"};
-    const QStringList uhd4k{"-preset", "slow", "-tune", "film", "-crf", "18",
+    const QStringList uhd4k = x264 + QStringList{"-preset", "slow", "-tune", "film", "-crf", "18",
                             "-b:v", "20000000", "-bf", "2", "-qmin", "10", "-qmax", "30",
                             "-g", "15", "-profile:v", "high"};
     return {
@@ -29,6 +49,10 @@ QList<Case> allCases()
         {"4K@30", UHD4K, 30, QSize(1920, 1080), uhd4k},
         {"HD@60", HD, 60, QSize(1280, 720), hd},
         {"HD@30+overlay", HD, 30, QSize(1280, 720), hd, true},
+        {"WEBM-HD@30", HD, 30, QSize(1280, 720), vp9Args("25", "4000000", "20", "40", "10"),
+         false, WEBM},
+        {"WEBM-UltraHD@30", UltraHD, 30, QSize(1920, 1080),
+         vp9Args("20", "8000000", "15", "35", "12"), false, WEBM},
     };
 }
 

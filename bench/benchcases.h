@@ -16,12 +16,13 @@ namespace bench {
 
 struct Case
 {
-    QString name;         // "<preset>@<fps>", as printed
+    QString name;            // "[<format>-]<preset>@<fps>", as printed
     VideoQuality quality;
     int frameRate;
-    QSize size;           // encoded size on a 1920 x 1080 screen
-    QStringList x264Args; // the same encoder settings for the ffmpeg run
-    bool overlay = false; // pointer and text watermark drawn into every frame
+    QSize size;              // encoded size on a 1920 x 1080 screen
+    QStringList encoderArgs; // the same encoder and settings for the ffmpeg run
+    bool overlay = false;    // pointer and text watermark drawn into every frame
+    OutputFormat format = MP4;
 };
 
 QList<Case> allCases();
@@ -35,6 +36,7 @@ struct RecordStats
     double captureP99 = 0;
     double loopP99 = 0;
     double rssGrowthMb = 0;
+    double stopMs = 0;
 };
 
 // Percentile (0..100) of unsorted samples; 0 for none.

@@ -51,8 +51,8 @@ FfmpegRun runFfmpeg(const Case &c, int seconds, const QString &output)
                      "-video_size", QStringLiteral("%1x%2").arg(c.size.width()).arg(c.size.height()),
                      "-i", display + QStringLiteral("+0,0"),
                      "-t", QString::number(seconds), "-fps_mode", "passthrough",
-                     "-c:v", "libx264", "-pix_fmt", "yuv420p"};
-    args += c.x264Args;
+                     "-pix_fmt", "yuv420p"};
+    args += c.encoderArgs;
     args << output;
 
     std::vector<QByteArray> storage;
@@ -77,7 +77,7 @@ FfmpegRun runFfmpeg(const Case &c, int seconds, const QString &output)
     return run;
 }
 
-bool runCase(const Case &c, int seconds, const QString &workDir)
+bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
 {
     const QString self = QCoreApplication::applicationFilePath();
 
@@ -102,8 +102,10 @@ bool runCase(const Case &c, int seconds, const QString &workDir)
                           && recorder.exitCode() == 0;
     const QHash<QString, QString> stats = parsePairs(recorder.readAllStandardOutput());
 
-    const FfmpegRun ffmpeg =
-        runFfmpeg(c, seconds, workDir + QStringLiteral("/ffmpeg-%1.mp4").arg(QString(c.name).replace('@', '_')));
+    const FfmpegRun ffmpeg = runFfmpeg(
+        c, seconds,
+        workDir + QStringLiteral("/ffmpeg-%1.%2")
+                      .arg(QString(c.name).replace('@', '_'), c.format == WEBM ? "webm" : "mp4"));
 
     scroller.terminate();
     scroller.waitForFinished(5000);
@@ -115,15 +117,22 @@ bool runCase(const Case &c, int seconds, const QString &workDir)
     const int vexloFrames = countFrames(stats.value(QStringLiteral("file")));
     const double vexloCpu = stats.value(QStringLiteral("cpu_ms")).toDouble();
     std::printf("case=%s vexlo_fps=%.1f ffmpeg_fps=%.1f vexlo_cpu_ms=%.1f ffmpeg_cpu_ms=%.1f "
-                "capture_p50_ms=%s capture_p99_ms=%s loop_p99_ms=%s rss_growth_mb=%s\n",
+                "capture_p50_ms=%s capture_p99_ms=%s loop_p99_ms=%s rss_growth_mb=%s stop_ms=%s\n",
                 qPrintable(c.name), double(vexloFrames) / seconds, double(ffmpeg.frames) / seconds,
                 vexloFrames > 0 ? vexloCpu / vexloFrames : 0.0,
                 ffmpeg.frames > 0 ? ffmpeg.cpuMs / ffmpeg.frames : 0.0,
                 qPrintable(stats.value(QStringLiteral("capture_p50_ms"))),
                 qPrintable(stats.value(QStringLiteral("capture_p99_ms"))),
                 qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
-                qPrintable(stats.value(QStringLiteral("rss_growth_mb"))));
+                qPrintable(stats.value(QStringLiteral("rss_growth_mb"))),
+                qPrintable(stats.value(QStringLiteral("stop_ms"))));
     std::fflush(stdout);
+    table.append(QString::asprintf("%-16s %9.1f %10.1f %12.1f %13.1f %11s %8s", qPrintable(c.name),
+                                   double(vexloFrames) / seconds, double(ffmpeg.frames) / seconds,
+                                   vexloFrames > 0 ? vexloCpu / vexloFrames : 0.0,
+                                   ffmpeg.frames > 0 ? ffmpeg.cpuMs / ffmpeg.frames : 0.0,
+                                   qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
+                                   qPrintable(stats.value(QStringLiteral("stop_ms")))));
     return ffmpeg.frames > 0;
 }
 
@@ -155,8 +164,13 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     }
     bool ok = true;
+    QStringList table;
     for (const Case &c : cases)
-        ok = runCase(c, seconds, workDir.path()) && ok;
+        ok = runCase(c, seconds, workDir.path(), table) && ok;
+    std::printf("\n%-16s %9s %10s %12s %13s %11s %8s\n", "case", "vexlo fps", "ffmpeg fps",
+                "vexlo cpu/f", "ffmpeg cpu/f", "loop p99 ms", "stop ms");
+    for (const QString &row : table)
+        std::printf("%s\n", qPrintable(row));
     return ok ? 0 : 1;
 }
 

@@ -53,7 +53,7 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     RecordingConfig config;
     config.mode = FullScreen;
     config.quality = c.quality;
-    config.format = MP4;
+    config.format = c.format;
     config.frameRate = c.frameRate;
     config.captureCursor = c.overlay;
     if (c.overlay) {
@@ -78,14 +78,25 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         Qt::QueuedConnection);
 
     // Event-loop latency: how much later than asked a 10 ms timer fires.
+    // From the stop until the file is finished, the longest such delay, the
+    // stop call itself included: the stall a user would feel on pressing stop.
     QList<double> loopLateMs;
     QElapsedTimer loopClock;
+    QElapsedTimer sinceLoopRan;
+    bool stopping = false;
+    double stopStallMs = 0;
+    const auto loopRan = [&] {
+        if (stopping)
+            stopStallMs = qMax(stopStallMs, sinceLoopRan.nsecsElapsed() / 1e6 - 10.0);
+        sinceLoopRan.restart();
+    };
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout, &app, [&] {
-        if (loopClock.isValid())
+        if (loopClock.isValid() && !stopping)
             loopLateMs.append(qMax(0.0, loopClock.nsecsElapsed() / 1e6 - 10.0));
         loopClock.restart();
+        loopRan();
     });
 
     double rssAtSettle = 0;
@@ -94,9 +105,18 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     RecordStats stats;
     double cpuAtStart = 0;
 
+    QObject::connect(&recorder, &ScreenRecorder::recordingFinished, &app, [&] {
+        loopRan();
+        probe.stop();
+        stats.cpuMs = cpuMilliseconds() - cpuAtStart;
+        stats.stopMs = stopStallMs;
+        app.quit();
+    });
+
     QTimer::singleShot(0, &app, [&] {
         cpuAtStart = cpuMilliseconds();
         if (!recorder.startRecording(config)) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(recorder.lastError()));
             app.exit(1);
             return;
         }
@@ -104,14 +124,14 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         // from its first frame: the encoder's set-up is not recording time.
         stats.file = recorder.currentFilePath();
         probe.start(10);
+        sinceLoopRan.start();
         // Precise: a coarse timer may fire 5 % late and record extra frames.
         QTimer::singleShot(settleMs, Qt::PreciseTimer, &app, [&] { rssAtSettle = residentMb(); });
         QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&] {
             rssAtEnd = residentMb();
-            probe.stop();
+            stopping = true;
+            sinceLoopRan.restart();
             recorder.stopRecording();
-            stats.cpuMs = cpuMilliseconds() - cpuAtStart;
-            app.quit();
         });
     });
     const int rc = app.exec();
@@ -119,9 +139,10 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         return rc;
 
     std::printf("file=%s cpu_ms=%.1f capture_p50_ms=%.2f capture_p99_ms=%.2f loop_p99_ms=%.1f "
-                "rss_growth_mb=%.1f\n",
+                "rss_growth_mb=%.1f stop_ms=%.1f\n",
                 qPrintable(stats.file), stats.cpuMs, percentile(captureMs, 50),
-                percentile(captureMs, 99), percentile(loopLateMs, 99), rssAtEnd - rssAtSettle);
+                percentile(captureMs, 99), percentile(loopLateMs, 99), rssAtEnd - rssAtSettle,
+                stats.stopMs);
     return 0;
 }
 

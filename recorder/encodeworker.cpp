@@ -81,13 +81,13 @@ namespace {
 // absorbs the encoder's delays instead.
 constexpr int encoderNiceness = 5;
 
-void lowerThisThreadsPriority()
+} // namespace
+
+void EncodeWorker::lowerThisThreadsPriority()
 {
     // Per thread on Linux, and inherited by threads it creates.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), encoderNiceness);
 }
-
-} // namespace
 
 int EncodeWorker::openCodec(AVCodecContext *codec, const AVCodec *encoder)
 {
@@ -116,7 +116,10 @@ void EncodeWorker::run()
         }
         // After a failed write the file cannot grow; later frames are only
         // given back so that the GUI thread keeps running until it stops.
-        if (!failedWrite.load() && encode(codec, muxer, stream, frame) == Result::WriteFailed) {
+        int error = 0;
+        if (!failedWrite.load()
+            && encode(codec, muxer, stream, frame, &error) == Result::WriteFailed) {
+            firstWriteError.store(error);
             failedWrite.store(true);
             if (onWriteFailed)
                 onWriteFailed();
@@ -136,11 +139,17 @@ EncodeWorker::Result EncodeWorker::finish()
         thread.join();
     if (failedWrite.load())
         return Result::WriteFailed;
-    return encode(codec, muxer, stream, nullptr);
+    int error = 0;
+    const Result result = encode(codec, muxer, stream, nullptr, &error);
+    if (result == Result::WriteFailed) {
+        firstWriteError.store(error);
+        failedWrite.store(true);
+    }
+    return result;
 }
 
 EncodeWorker::Result EncodeWorker::encode(AVCodecContext *codec, AVFormatContext *muxer,
-                                          AVStream *stream, AVFrame *frame)
+                                          AVStream *stream, AVFrame *frame, int *writeError)
 {
     if (avcodec_send_frame(codec, frame) < 0) {
         // A refused end-of-stream marker means there is nothing left to drain.
@@ -161,10 +170,15 @@ EncodeWorker::Result EncodeWorker::encode(AVCodecContext *codec, AVFormatContext
             result = Result::EncodeFailed;
             break;
         }
+        // Without a duration the last frame has none, and MP4 drops it.
+        if (packet->duration <= 0)
+            packet->duration = 1;
         av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
         packet->stream_index = stream->index;
         // The muxer takes over the packet's reference and leaves it blank.
-        if (av_interleaved_write_frame(muxer, packet) < 0) {
+        if (const int ret = av_interleaved_write_frame(muxer, packet); ret < 0) {
+            if (writeError != nullptr)
+                *writeError = ret;
             result = Result::WriteFailed;
             break;
         }

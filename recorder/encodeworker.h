@@ -47,20 +47,27 @@ public:
 
     // Encodes what is queued, stops the thread, then drains the encoder to
     // its end. Ok, or the first write failure seen during the whole run.
-    // GUI thread; the worker must not be used afterwards.
+    // Called once, on the thread that finishes the recording, after the GUI
+    // thread has stopped using the worker.
     Result finish();
 
     // True once a packet could not be written. Thread-safe.
     bool writeFailed() const { return failedWrite.load(); }
+    // The AVERROR of the first failed write, 0 before. Thread-safe.
+    int writeError() const { return firstWriteError.load(); }
+
+    // Gives the calling thread the encoder's lowered priority. Any thread.
+    static void lowerThisThreadsPriority();
 
     // avcodec_open2 on a short-lived thread of the worker's lowered
     // priority, which the encoder's own threads inherit.
     static int openCodec(AVCodecContext *codec, const AVCodec *encoder);
 
     // One send-and-drain step; a null frame flushes the encoder. Logs the
-    // failures in the recorder's words.
+    // failures in the recorder's words; a failed write's AVERROR goes to
+    // *writeError when given.
     static Result encode(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
-                         AVFrame *frame);
+                         AVFrame *frame, int *writeError = nullptr);
 
 private:
     void run();
@@ -77,5 +84,6 @@ private:
     std::deque<AVFrame *> queued;
     bool stopping = false;
     std::atomic<bool> failedWrite{false};
+    std::atomic<int> firstWriteError{0};
     std::thread thread;
 };

@@ -130,7 +130,7 @@ void ScreenRecorder::captureFrame()
         clock.start();
         QPixmap frame = grabScreenFrame();
         if (frame.isNull()) {
-            qWarning().noquote() << QStringLiteral("捕获的帧无效");
+            warnOnce(QStringLiteral("捕获的帧无效"));
             return;
         }
         if (config.watermarkEnabled)
@@ -151,11 +151,13 @@ void ScreenRecorder::captureFrame()
             return;
         if (!convertFrame(image, target)) {
             worker->release(target);
-            qWarning().noquote() << QStringLiteral("图像格式转换失败");
+            warnOnce(QStringLiteral("图像格式转换失败"));
             return;
         }
         lastCaptureNs = grabNs + clock.nsecsElapsed();
         target->pts = pts;
+        if (!havePts)
+            firstPts = pts;
         lastPts = pts;
         havePts = true;
         worker->submit(target);

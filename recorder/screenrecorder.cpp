@@ -4,6 +4,8 @@
 #include "platform/windowcapture.h"
 #include "platform/windowlist.h"
 #include "recorder/encodeworker.h"
+#include "recorder/flvindex.h"
+#include "recorder/mp4duration.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -16,17 +18,26 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
+#include <utility>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
+#include <libavutil/error.h>
 #include <libavutil/mathematics.h>
 }
 
 namespace {
 
 bool ffmpegInitialised = false;
+
+QString avErrorString(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return QString::fromUtf8(text);
+}
 
 const char *extensionFor(OutputFormat format)
 {
@@ -38,7 +49,9 @@ const char *extensionFor(OutputFormat format)
     case FLV: return ".flv";
     case WEBM: return ".webm";
     }
-    return "";
+    // Any other value is written as MP4 (see encoder.cpp); the name says so,
+    // so that the file is listed and opened as what it is.
+    return ".mp4";
 }
 
 } // namespace
@@ -60,6 +73,10 @@ ScreenRecorder::ScreenRecorder(QObject *parent)
     captureTimer->setTimerType(Qt::PreciseTimer);
     connect(captureTimer, &QTimer::timeout, this, &ScreenRecorder::captureFrame);
 
+    outputCheckTimer = new QTimer(this);
+    outputCheckTimer->setInterval(1000);
+    connect(outputCheckTimer, &QTimer::timeout, this, &ScreenRecorder::checkOutput);
+
     outputDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
                 + QStringLiteral("/Vexlo");
     QDir().mkpath(outputDir);
@@ -68,6 +85,7 @@ ScreenRecorder::ScreenRecorder(QObject *parent)
 ScreenRecorder::~ScreenRecorder()
 {
     stopRecording();
+    waitForFinished();
     captureTimer->stop();
     delete captureTimer;
 }
@@ -114,6 +132,7 @@ void ScreenRecorder::resolveCaptureRect()
         config.region = screen->geometry();
     applyQualitySize(config.region, config.quality);
     recordingQuality = config.quality;
+    recordingFormat = config.format;
 }
 
 void ScreenRecorder::applyQualitySize(QRect &r, VideoQuality quality)
@@ -139,86 +158,185 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
 {
     if (recording)
         stopRecording();
+    // One file is finished at a time, and in order.
+    waitForFinished();
+
+    lastErrorText.clear();
+    if (!prepareOutputFolder())
+        return false;
 
     startTime = QDateTime::currentMSecsSinceEpoch();
     config = newConfig;
     resolveCaptureRect();
 
-    lastErrorText.clear();
     if (!initEncoder()) {
-        lastErrorText = tr("无法初始化FFmpeg");
-        emit errorOccurred(lastErrorText);
+        emit errorOccurred(tr("无法初始化FFmpeg"));
+        lastErrorText = tr("无法初始化FFmpeg: %1").arg(setupError);
         return false;
     }
 
     pausedTotal = 0;
     havePts = false;
-    writeErrorReported = false;
+    warnedLines.clear();
+    abortReason.clear();
     recordingClock.start();
     encoderFrameRate = qMax(1, config.frameRate);
     recording = true;
     paused = false;
     // The first frame shows the screen at the start itself.
     scheduleTickForSlot(0);
+    outputCheckTimer->start();
     emit recordingStateChanged(true);
     installMouseHook();
     return true;
+}
+
+void ScreenRecorder::refuseStart(const QString &reason)
+{
+    qWarning().noquote() << reason;
+    lastErrorText = reason;
+    emit errorOccurred(reason);
 }
 
 void ScreenRecorder::stopRecording()
 {
     if (!recording)
         return;
-    finishRecording(false);
+    beginFinish(QString());
 }
 
-void ScreenRecorder::finishRecording(bool afterWriteError)
+void ScreenRecorder::abortRecording(const QString &reason)
 {
-    try {
-        captureTimer->stop();
+    if (!recording)
+        return;
+    qWarning().noquote() << reason;
+    beginFinish(reason);
+}
 
-        bool writeFailed = afterWriteError;
+namespace {
+
+// Everything a stopped recording still needs to become a complete file,
+// taken over from the recorder: it drains the encoder, writes the trailer and
+// releases the media objects on the finishing thread.
+struct FinishJob
+{
+    std::unique_ptr<EncodeWorker> worker;
+    AVCodecContext *codec = nullptr;
+    AVFormatContext *muxer = nullptr;
+    QString path;
+    OutputFormat format = MP4;
+    AVRational frameRate{30, 1};
+    double seconds = 0;
+
+    bool writeFailed = false;
+    int writeError = 0;
+
+    void run(void (*release)(AVCodecContext *&, AVFormatContext *&))
+    {
         if (worker) {
-            writeFailed = worker->finish() == EncodeWorker::Result::WriteFailed || writeFailed;
+            writeFailed = worker->finish() == EncodeWorker::Result::WriteFailed;
+            writeError = worker->writeError();
             worker.reset();
         }
-        // The trailer is still attempted after a write error: containers that
-        // index at the end may get a usable index if the disk has room again,
-        // and the streamable ones are playable as written either way.
-        if (formatContext != nullptr && av_write_trailer(formatContext) < 0)
-            writeFailed = true;
-        releaseEncoder();
-
-        pausedTotal = 0;
-        recording = false;
-        paused = false;
-        if (writeFailed && !writeErrorReported) {
-            writeErrorReported = true;
-            qWarning().noquote() << QStringLiteral("写入视频文件失败，录制已停止");
-            emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(filePath));
-            emit recordingAborted(tr("写入视频文件失败，录制已停止"));
+        // The trailer is still attempted after a write error: containers
+        // that index at the end may get a usable index if the disk has room
+        // again, and the streamable ones are playable as written either way.
+        if (muxer != nullptr) {
+            if (const int ret = av_write_trailer(muxer); ret < 0) {
+                writeError = writeFailed ? writeError : ret;
+                writeFailed = true;
+            }
         }
-        emit recordingStateChanged(false);
-        removeMouseHook();
-        windowCapture->release();
-        emit recordingFinished(filePath);
-    } catch (const std::exception &e) {
-        const QString what = QString::fromLocal8Bit(e.what());
-        qCritical().noquote() << QStringLiteral("停止录制时发生异常: ") + what;
-        emit errorOccurred(tr("停止录制时发生错误: %1").arg(what));
+        release(codec, muxer);
+        if (writeFailed)
+            return;
+        if ((format == MP4 || format == MOV) && seconds > 0)
+            mp4::writeDuration(path, seconds);
+        if (format == FLV)
+            flv::addKeyframeIndex(path, frameRate);
     }
+};
+
+} // namespace
+
+void ScreenRecorder::beginFinish(const QString &reason)
+{
+    captureTimer->stop();
+    outputCheckTimer->stop();
+
+    auto job = std::make_shared<FinishJob>();
+    job->worker = std::move(worker);
+    job->codec = std::exchange(codecContext, nullptr);
+    job->muxer = std::exchange(formatContext, nullptr);
+    videoStream = nullptr;
+    job->path = filePath;
+    job->format = recordingFormat;
+    job->frameRate = AVRational{encoderFrameRate, 1};
+    if (havePts)
+        job->seconds = double(lastPts + 1 - firstPts) / encoderFrameRate;
+
+    pausedTotal = 0;
+    recording = false;
+    paused = false;
+    finishing = true;
+    abortReason = reason;
+    finishingPath = filePath;
+    const quint64 generation = ++finishGeneration;
+
+    finisher = std::thread([this, job, generation] {
+        // The finish must not take the GUI thread's turn either.
+        EncodeWorker::lowerThisThreadsPriority();
+        job->run(&ScreenRecorder::releaseMedia);
+        finishWriteFailed = job->writeFailed;
+        finishWriteError = job->writeError < 0 ? avErrorString(job->writeError) : QString();
+        QMetaObject::invokeMethod(
+            this, [this, generation] { completeFinish(generation); }, Qt::QueuedConnection);
+    });
+
+    emit recordingStateChanged(false);
+    removeMouseHook();
+    windowCapture->release();
+}
+
+void ScreenRecorder::completeFinish(quint64 generation)
+{
+    if (!finishing || generation != finishGeneration)
+        return;
+    if (finisher.joinable())
+        finisher.join();
+    finishing = false;
+    if (finishWriteFailed && abortReason.isEmpty()) {
+        qWarning().noquote() << QStringLiteral("写入视频文件失败，录制已停止");
+        emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(finishingPath));
+        abortReason = tr("写入视频文件失败（%1），录制已停止").arg(finishWriteError);
+    }
+    const QString reason = std::exchange(abortReason, QString());
+    if (!reason.isEmpty())
+        emit recordingAborted(reason);
+    emit recordingFinished(finishingPath);
 }
 
 void ScreenRecorder::waitForFinished()
 {
-    // Finishing is synchronous: nothing is ever left pending here.
+    if (finishing)
+        completeFinish(finishGeneration);
 }
 
 void ScreenRecorder::onWriteFailed()
 {
     // Queued from the worker; the recording may have been stopped meanwhile.
-    if (recording && worker && worker->writeFailed())
-        finishRecording(true);
+    if (!recording || !worker || !worker->writeFailed())
+        return;
+    emit errorOccurred(tr("写入视频文件失败，录制已停止: %1").arg(filePath));
+    abortRecording(tr("写入视频文件失败（%1），录制已停止").arg(avErrorString(worker->writeError())));
+}
+
+void ScreenRecorder::warnOnce(const QString &line)
+{
+    if (warnedLines.contains(line))
+        return;
+    warnedLines.insert(line);
+    qWarning().noquote() << line;
 }
 
 void ScreenRecorder::pauseRecording()
@@ -247,6 +365,9 @@ qint64 ScreenRecorder::pausedDuration() const
 
 void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)
 {
+    // A new target may fail in its own way; that is worth one more line.
+    if (newConfig.mode != config.mode || newConfig.windowId != config.windowId)
+        warnedLines.clear();
     config = newConfig;
     // A target pushed while recording gets the size rule of the start, so the
     // frame that pointer and watermark are drawn into is the frame that is
@@ -261,7 +382,10 @@ void ScreenRecorder::setOutputDirectory(const QString &path)
     if (path.isEmpty())
         return;
     outputDir = path;
-    QDir().mkpath(outputDir);
+    // Only a local absolute path is made here; anything else is refused at
+    // the start, with a message, instead of becoming a stray folder.
+    if (QDir::isAbsolutePath(path))
+        QDir().mkpath(outputDir);
 }
 
 QString ScreenRecorder::outputDirectory() const

@@ -9,8 +9,14 @@
 #include <QPixmap>
 #include <QString>
 
+#include <QSet>
+
 #include <cstdint>
 #include <memory>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
 
 class QTimer;
 struct AVCodec;
@@ -25,35 +31,49 @@ class WindowCapture;
 }
 
 class EncodeWorker;
+struct ContainerSpec;
 
 // Owns one recording at a time: resolves the capture rectangle, builds the
 // encoder and container, grabs and encodes one frame per timer tick, pauses
-// without leaving a gap, and finishes the file on stop. Lives on the GUI thread;
-// only the encoding itself runs on a worker thread (see EncodeWorker).
+// without leaving a gap, and finishes the file on stop. Lives on the GUI thread
+// and is called only there; the encoding runs on a worker thread (see
+// EncodeWorker), and a stopped recording's file is finished on a thread of its
+// own, which reports back through recordingFinished.
 class ScreenRecorder : public QObject
 {
     Q_OBJECT
 
 public:
+    // Free space of the output folder's file system a start needs, and below
+    // which a running recording is stopped before the disk is full.
+    static constexpr qint64 startFloorMiB = 200;
+    static constexpr qint64 recordingFloorMiB = 100;
+
     explicit ScreenRecorder(QObject *parent = nullptr);
     ~ScreenRecorder() override;
 
+    // False when the start was refused or failed; lastError() says why. A
+    // file still being finished is waited for first.
     bool startRecording(const RecordingConfig &config);
+    // Stops capturing at once; the file is finished in the background and
+    // recordingFinished reports it complete.
     void stopRecording();
     void pauseRecording();
     void resumeRecording();
 
     bool isRecording() const { return recording; }
 
-    // Why the last start failed, in the user's language; empty after a
-    // successful start.
+    // Why the last start failed, in the user's language with the system's
+    // own error text; empty after a successful start.
     QString lastError() const { return lastErrorText; }
 
     // True while a stopped recording's file is still being finished; the
     // file is complete when recordingFinished is emitted.
     bool isFinishing() const { return finishing; }
 
-    // Blocks until a file being finished is complete (quitting, signals).
+    // Blocks until a file being finished is complete, and emits what is
+    // still due (recordingAborted, recordingFinished) before it returns.
+    // For quitting and the destructor.
     void waitForFinished();
     bool isPaused() const { return paused; }
 
@@ -91,21 +111,31 @@ signals:
     void recordingFinished(const QString &filePath);
     // The recorder ended a recording by itself (a write failure, the disk
     // nearly full, the output file or folder gone); the reason is a sentence
-    // in the user's language. Emitted once, before recordingFinished.
+    // in the user's language. Emitted once, before recordingFinished, after
+    // recordingStateChanged(false).
     void recordingAborted(const QString &reason);
     void errorOccurred(const QString &error);
 
 private slots:
     void captureFrame();
+    void checkOutput();
 
 private:
-    enum class EncodeResult { Ok, SendFailed, EncodeFailed, WriteFailed };
-
     // encoder.cpp
     bool initEncoder();
+    bool createContainer(const ContainerSpec &container);
+    bool createEncoder();
+    bool createFramePool(std::vector<AVFrame *> &pool);
+    bool openOutput(const ContainerSpec &container);
+    bool setupFailed(const char *step, int error = 0);
     const AVCodec *findVideoEncoder() const;
     void releaseEncoder();
+    static void releaseMedia(AVCodecContext *&codec, AVFormatContext *&format);
     void discardOutputFile();
+
+    // outputfolder.cpp
+    bool prepareOutputFolder();
+    bool outputStillThere() const;
 
     // framecapture.cpp
     QPixmap grabScreenFrame();
@@ -131,14 +161,22 @@ private:
     void resolveCaptureRect();
     qint64 recordedMilliseconds() const;
     void scheduleTickForSlot(int64_t slot);
-    void finishRecording(bool afterWriteError);
+    void refuseStart(const QString &reason);
+    void abortRecording(const QString &reason);
+    void beginFinish(const QString &abortReason);
+    void completeFinish(quint64 generation);
+    // A per-tick failure goes to the log once per recording and target.
+    void warnOnce(const QString &line);
 
     RecordingConfig config;
     QString lastErrorText;
+    QString setupError;
     bool finishing = false;
     bool recording = false;
     bool paused = false;
     QTimer *captureTimer = nullptr;
+    // Free space and the output file, once a second while recording.
+    QTimer *outputCheckTimer = nullptr;
     QElapsedTimer pauseTimer;
     qint64 pausedTotal = 0;
     qint64 startTime = 0;
@@ -154,13 +192,27 @@ private:
     QElapsedTimer recordingClock;
     int encoderFrameRate = 30;
     VideoQuality recordingQuality = UltraHD;
+    OutputFormat recordingFormat = MP4;
+    int64_t firstPts = 0;
     int64_t lastPts = 0;
     bool havePts = false;
     QSize sourceSize;
     QString filePath;
     bool outputOpened = false;
-    bool writeErrorReported = false;
+    dev_t outputDevice = 0;
+    ino_t outputInode = 0;
     qint64 lastCaptureNs = 0;
+    QSet<QString> warnedLines;
+
+    // The finish of a stopped recording: its thread, which finish it is (a
+    // report of an earlier one that waitForFinished already took is
+    // ignored), and what it found.
+    std::thread finisher;
+    quint64 finishGeneration = 0;
+    QString finishingPath;
+    QString abortReason;
+    bool finishWriteFailed = false;
+    QString finishWriteError;
 
     std::unique_ptr<EncodeWorker> worker;
     std::unique_ptr<platform::ScreenGrabber> grabber;

@@ -2,6 +2,7 @@
 
 #include "recorder/screenrecorder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QImage>
@@ -9,10 +10,47 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int Margin = 20;
 constexpr int TextAlpha = 180;
+// Larger files are no watermark anyone chose; reading them would stall frames.
+constexpr qint64 MaxImageBytes = 32 * 1024 * 1024;
+
+bool isReadableImageFile(const struct stat &info)
+{
+    return S_ISREG(info.st_mode) && info.st_size <= MaxImageBytes;
+}
+
+// The stored path names whatever is there now: a FIFO would block an open
+// until a writer comes, a device could be read forever. Only a regular file
+// of bounded size is read, and the open itself never waits.
+QImage loadImageFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info{};
+    if (::stat(name.constData(), &info) != 0 || !isReadableImageFile(info))
+        return {};
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    // The path may name another file by now; what was opened is what counts.
+    if (::fstat(fd, &info) != 0 || !isReadableImageFile(info))
+        return {};
+    const QByteArray data = file.read(MaxImageBytes + 1);
+    if (data.size() > MaxImageBytes)
+        return {};
+    return QImage::fromData(data);
+}
 
 QPoint imagePosition(WatermarkPosition position, QSize frame, QSize image)
 {
@@ -70,7 +108,7 @@ const QPixmap *WatermarkPainter::preparedImage(const RecordingConfig &config, QS
     imageLoaded = false;
     prepared = QPixmap();
 
-    QImage image(config.watermarkImagePath);
+    QImage image = loadImageFile(config.watermarkImagePath);
     if (image.isNull())
         return nullptr;
     imageLoaded = true;

@@ -12,35 +12,35 @@
 QPixmap ScreenRecorder::captureWindow(WId id)
 {
     if (!platform::isWindow(id)) {
-        qWarning().noquote() << QStringLiteral("无效的窗口句柄");
+        warnOnce(QStringLiteral("无效的窗口句柄"));
         // A closed window's id may be reused by its program for another one.
         windowCapture->release();
         return {};
     }
     const QRect rect = platform::windowRect(id);
     if (rect.isNull()) {
-        qWarning().noquote() << QStringLiteral("获取窗口矩形失败");
+        warnOnce(QStringLiteral("获取窗口矩形失败"));
         return {};
     }
     if (rect.width() <= 0 || rect.height() <= 0) {
-        qWarning().noquote() << QStringLiteral("无效的窗口尺寸");
+        warnOnce(QStringLiteral("无效的窗口尺寸"));
         return {};
     }
 
     QImage image = windowCapture->render(id, rect);
     if (image.isNull()) {
-        qWarning().noquote() << QStringLiteral("PrintWindow失败，尝试BitBlt");
+        warnOnce(QStringLiteral("PrintWindow失败，尝试BitBlt"));
         int errorCode = 0;
         image = windowCapture->copy(id, rect, &errorCode);
         if (image.isNull()) {
-            qWarning().noquote() << QStringLiteral("BitBlt也失败，错误代码:") << errorCode;
+            warnOnce(QStringLiteral("BitBlt也失败，错误代码: %1").arg(errorCode));
             return {};
         }
     }
 
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     if (pixmap.isNull()) {
-        qWarning().noquote() << QStringLiteral("窗口捕获失败，创建红色背景");
+        warnOnce(QStringLiteral("窗口捕获失败，创建红色背景"));
         pixmap = QPixmap(rect.size());
         pixmap.fill(Qt::red);
     }

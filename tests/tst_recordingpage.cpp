@@ -74,6 +74,9 @@ private:
 
     QString onlyRecording() const
     {
+        // A stop returns before the file is finished.
+        if (auto *recorder = window->findChild<ScreenRecorder *>())
+            waitUntilFinished(*recorder);
         const QStringList files = filesIn(outputDir());
         return files.size() == 1 ? QDir(outputDir()).filePath(files.first()) : QString();
     }

@@ -350,7 +350,7 @@ private slots:
 
         QVERIFY(recorder.startRecording(config));
         QTest::qWait(700);
-        recorder.stopRecording();
+        QVERIFY(stopAndWait(recorder));
         const RecordedVideo video = decodeRecording(filesIn(output.path()).isEmpty()
                                                         ? QString()
                                                         : QDir(output.path()).filePath(filesIn(output.path()).first()));
@@ -388,7 +388,7 @@ private slots:
         QVERIFY(recorder.startRecording(config));
         recorder.updateConfig(config);
         QTest::qWait(700);
-        recorder.stopRecording();
+        QVERIFY(stopAndWait(recorder));
 
         const QStringList files = filesIn(output.path());
         QCOMPARE(files.size(), 1);

@@ -99,7 +99,7 @@ private slots:
 
         QVERIFY(recorder->startRecording(windowConfig(target)));
         QTest::qWait(1200);
-        recorder->stopRecording();
+        QVERIFY(stopAndWait(*recorder));
 
         const RecordedVideo video = decodeRecording(onlyRecording());
         QVERIFY(video.opened);
@@ -127,7 +127,7 @@ private slots:
         x->destroy(target);
         QTest::qWait(800);
         QVERIFY(recorder->isRecording());
-        recorder->stopRecording();
+        QVERIFY(stopAndWait(*recorder));
 
         QVERIFY(log.contains(QtWarningMsg, QStringLiteral("无效的窗口句柄")));
         const RecordedVideo video = decodeRecording(onlyRecording());

@@ -1,5 +1,7 @@
 #include "support/testsupport.h"
 
+#include "recorder/screenrecorder.h"
+
 #include <QDir>
 #include <QMutex>
 #include <QMutexLocker>
@@ -34,6 +36,21 @@ bool activate(QWidget *window)
     QProcess::execute(QStringLiteral("xdotool"),
                       {"windowactivate", "--sync", QString::number(window->winId())});
     return QTest::qWaitForWindowActive(window, 5000);
+}
+
+bool waitUntilFinished(ScreenRecorder &recorder, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (recorder.isFinishing() && waited.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return !recorder.isFinishing();
+}
+
+bool stopAndWait(ScreenRecorder &recorder)
+{
+    recorder.stopRecording();
+    return waitUntilFinished(recorder);
 }
 
 void quietFfmpeg()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+class ScreenRecorder;
+
 namespace vexlo::test {
 
 // Points HOME and the XDG folders at a fresh temporary folder for the whole
@@ -48,6 +50,13 @@ private:
 // program's own request (focus stealing prevention), so it falls back to
 // asking as a pager does, which is always honoured.
 bool activate(QWidget *window);
+
+// Waits while a stopped recording's file is being finished (the event loop
+// runs meanwhile, so recordingFinished arrives); false on timeout.
+bool waitUntilFinished(ScreenRecorder &recorder, int timeoutMs = 120000);
+
+// stopRecording(), then waitUntilFinished(): the file is complete.
+bool stopAndWait(ScreenRecorder &recorder);
 
 // FFmpeg prints only errors, as in the program.
 void quietFfmpeg();
