@@ -63,11 +63,18 @@ void MainWindow::connectRecordPageChoosers()
 {
     // The page's quality and format follow the settings page's boxes, which
     // are the stored ones and the ones a start reads, and the other way round.
-    // An index that is already shown emits nothing, so the pair never loops.
-    const auto mirror = [this](QComboBox *stored, QComboBox *onPage) {
+    // Only a differing index is passed on: an empty choice (-1) would
+    // otherwise bounce between the two for ever.
+    const auto follow = [this](QComboBox *from, QComboBox *to) {
+        connect(from, &QComboBox::currentIndexChanged, to, [to](int index) {
+            if (to->currentIndex() != index)
+                to->setCurrentIndex(index);
+        });
+    };
+    const auto mirror = [&follow](QComboBox *stored, QComboBox *onPage) {
         onPage->setCurrentIndex(stored->currentIndex());
-        connect(stored, &QComboBox::currentIndexChanged, onPage, &QComboBox::setCurrentIndex);
-        connect(onPage, &QComboBox::currentIndexChanged, stored, &QComboBox::setCurrentIndex);
+        follow(stored, onPage);
+        follow(onPage, stored);
     };
     mirror(ui->qualityCombo, ui->qualityCombo_2);
     mirror(ui->formatCombo, ui->formatCombo_2);
