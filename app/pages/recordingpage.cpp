@@ -261,7 +261,9 @@ void MainWindow::onRecordingFinished(const QString &filePath)
 void MainWindow::reportStoppedRecording(const QString &reason, const QString &filePath)
 {
     QString text = reason;
-    if (!filePath.isEmpty() && QFileInfo(filePath).isFile())
+    // A file that is gone, or that never received a byte, keeps nothing.
+    const QFileInfo file(filePath);
+    if (!filePath.isEmpty() && file.isFile() && file.size() > 0)
         text += QLatin1Char('\n')
                 + tr("已录制的内容保存在：%1").arg(QDir::toNativeSeparators(filePath));
     QMessageBox::warning(this, tr("录制已停止"), text);
