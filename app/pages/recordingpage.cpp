@@ -162,6 +162,7 @@ void MainWindow::startRecording()
     }
 
     startedConfig = config;
+    abortReason.clear();
     recordingActive = true;
     ui->toggleButton->setText(tr("停止"));
     ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/stop.svg")));
