@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -51,11 +52,12 @@ MainWindow::MainWindow(QWidget *parent)
     ui->pauseShortcutEdit->setKeySequence(pauseKeys);
     connectShortcutEditors();
     applyShortcuts();
+    connectSessionEnd();
 }
 
 MainWindow::~MainWindow()
 {
-    saveSettings();
+    finishForQuit();
     closeSelectors();
     if (trayIcon != nullptr) {
         trayIcon->hide();
@@ -85,6 +87,28 @@ void MainWindow::setupConnections()
     setupRecordingPage();
     connectPreviewOptions();
     connectSettingsPage();
+}
+
+void MainWindow::connectSessionEnd()
+{
+    // The event loop has ended (the exit question, the tray's exit, a quit
+    // signal), or the session is ending: the file and the settings come first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::finishForQuit);
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager &) { finishForQuit(); });
+}
+
+void MainWindow::finishForQuit()
+{
+    if (recordingActive) {
+        leaveRecordingLook();
+        finishRecorder();
+    } else if (recorder->isRecording()) {
+        recorder->stopRecording();
+    }
+    if (recorder->isFinishing())
+        recorder->waitForFinished();
+    saveSettings();
 }
 
 void MainWindow::connectNavigation()

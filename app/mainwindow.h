@@ -32,6 +32,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The last thing done before the program ends, whatever ends it (the
+    // exit question, a quit signal, the session manager, the destructor):
+    // finishes a running recording, waits for its file, saves the settings.
+    void finishForQuit();
+
 private slots:
     // Connected by object name when the form is built.
     void on_pushButton_close_clicked();
@@ -49,6 +54,8 @@ private slots:
     void onWatermarkImageButtonClicked();
     void updateWatermarkSizeSlider(int value);
     void onImageOpacityChanged(const QString &text);
+    // The folder dialog's answer; anything but an absolute local path is refused.
+    void useChosenOutputDirectory(const QString &dir);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -60,14 +67,23 @@ private:
     // Frame and navigation (mainwindow.cpp, mainwindow_frame.cpp).
     void setupFrame();
     void setupConnections();
+    void connectSessionEnd();
     void connectNavigation();
     void showPage(int index, const char *title);
     bool isDragHandle(const QPoint &windowPos) const;
 
     // Recording page (pages/recordingpage.cpp).
     void setupRecordingPage();
+    void connectRecorder();
+    void connectRecordPageChoosers();
     void startRecording();
     void stopRecording();
+    void finishRecorder();
+    void leaveRecordingLook();
+    void showIdleLook();
+    void onRecordingAborted(const QString &reason);
+    void onRecordingFinished(const QString &filePath);
+    void reportStoppedRecording(const QString &reason, const QString &filePath);
     bool checkCaptureTarget();
     RecordingConfig configForStart() const;
     void hideToTrayForRecording();
@@ -126,6 +142,10 @@ private:
     // The record the running recording was started with.
     RecordingConfig startedConfig;
     bool recordingActive = false;
+    // Stopped, and the recorder is still finishing the file.
+    bool savingRecording = false;
+    // Why the recorder ended the recording by itself; told once the file is complete.
+    QString abortReason;
     QElapsedTimer recordingClock;
     qint64 lastElapsedMs = 0;
     // Selectors delete themselves on close; the guarded pointers notice.

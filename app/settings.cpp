@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -31,19 +32,101 @@ bool parseInt(const QString &text, int *value)
     return ok;
 }
 
+// Recordings go to local folders only. Anything else, a URL that FFmpeg
+// would open as a network stream or a path relative to wherever the program
+// happened to start, is refused.
+bool isLocalAbsolutePath(const QString &path)
+{
+    return path.startsWith(QLatin1Char('/'));
+}
+
+// Reads the store's numbers for the widgets of the current group. A value
+// that the widget cannot show falls back to its default and is written back
+// corrected at once, so the store stops carrying it.
+class StoredValues
+{
+public:
+    explicit StoredValues(QSettings &settings)
+        : settings(settings)
+    {
+    }
+
+    int index(const QString &key, int fallback, const QComboBox *combo)
+    {
+        return number(key, fallback, 0, combo->count() - 1);
+    }
+
+    int number(const QString &key, int fallback, const QSlider *slider)
+    {
+        return number(key, fallback, slider->minimum(), slider->maximum());
+    }
+
+    int number(const QString &key, int fallback, int minimum, int maximum)
+    {
+        if (!settings.contains(key))
+            return fallback;
+        bool ok = false;
+        const int value = settings.value(key).toInt(&ok);
+        if (ok && value >= minimum && value <= maximum)
+            return value;
+        correct(key, fallback);
+        return fallback;
+    }
+
+    // The opacity is kept as the edit's text; only 0..100 is a valid one.
+    QString percentText(const QString &key, int fallback)
+    {
+        return QString::number(number(key, fallback, 0, 100));
+    }
+
+    QColor colour(const QString &key, const QColor &fallback)
+    {
+        if (!settings.contains(key))
+            return fallback;
+        const QColor value = settings.value(key).value<QColor>();
+        if (value.isValid())
+            return value;
+        correct(key, fallback);
+        return fallback;
+    }
+
+    QString outputDirectory(const QString &key)
+    {
+        const QString value = settings.value(key).toString();
+        if (isLocalAbsolutePath(value))
+            return value;
+        const QString fallback = defaultOutputDirectory();
+        if (settings.contains(key))
+            correct(key, fallback);
+        return fallback;
+    }
+
+private:
+    void correct(const QString &key, const QVariant &fallback)
+    {
+        const QString name = settings.group().isEmpty() ? key : settings.group() + u'/' + key;
+        qWarning().noquote() << "Stored setting" << name << "=" << settings.value(key).toString()
+                             << "cannot be used; the default is stored instead";
+        settings.setValue(key, fallback);
+    }
+
+    QSettings &settings;
+};
+
 } // namespace
 
 void MainWindow::loadSettings()
 {
     const auto settings = openSettingsStore();
+    StoredValues stored(*settings);
     isDarkTheme = settings->value(QStringLiteral("theme"), QStringLiteral("light")).toString()
                   == QLatin1String("dark");
 
     settings->beginGroup(QStringLiteral("Recording"));
-    ui->recordModeCombo->setCurrentIndex(settings->value(QStringLiteral("mode"), 0).toInt());
-    ui->qualityCombo->setCurrentIndex(settings->value(QStringLiteral("quality"), 1).toInt());
-    ui->formatCombo->setCurrentIndex(settings->value(QStringLiteral("format"), 0).toInt());
-    ui->frameRateSlider->setValue(settings->value(QStringLiteral("frameRate"), 30).toInt());
+    ui->recordModeCombo->setCurrentIndex(stored.index(QStringLiteral("mode"), 0, ui->recordModeCombo));
+    ui->qualityCombo->setCurrentIndex(stored.index(QStringLiteral("quality"), 1, ui->qualityCombo));
+    ui->formatCombo->setCurrentIndex(stored.index(QStringLiteral("format"), 0, ui->formatCombo));
+    ui->frameRateSlider->setValue(stored.number(QStringLiteral("frameRate"), 30, ui->frameRateSlider));
     ui->captureCursorCheck->setChecked(settings->value(QStringLiteral("captureCursor"), true).toBool());
     ui->highlightCheckBox->setChecked(settings->value(QStringLiteral("highlightClick"), false).toBool());
     ui->minimizeAfterRecordingCheck->setChecked(
@@ -52,7 +135,7 @@ void MainWindow::loadSettings()
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("Mouse"));
-    ui->moueSizeCombo->setCurrentIndex(settings->value(QStringLiteral("sizeIndex"), 3).toInt());
+    ui->moueSizeCombo->setCurrentIndex(stored.index(QStringLiteral("sizeIndex"), 3, ui->moueSizeCombo));
     recordingConfig.cursorSize = cursorSizeForIndex(ui->moueSizeCombo->currentIndex());
     settings->endGroup();
 
@@ -67,13 +150,14 @@ void MainWindow::loadSettings()
     ui->watermarkImgCheck->setChecked(settings->value(QStringLiteral("imageEnabled"), false).toBool());
     ui->watermarkGroupBox->setEnabled(true);
     ui->watermarkTextEdit->setText(settings->value(QStringLiteral("text"), QStringLiteral("Vexlo")).toString());
-    ui->watermarkPositionCombo->setCurrentIndex(settings->value(QStringLiteral("position"), 2).toInt());
-    ui->watermarkSize->setCurrentIndex(settings->value(QStringLiteral("sizeIndex"), 6).toInt());
-    watermarkColor = settings->value(QStringLiteral("color"), QColor(Qt::red)).value<QColor>();
+    ui->watermarkPositionCombo->setCurrentIndex(
+        stored.index(QStringLiteral("position"), 2, ui->watermarkPositionCombo));
+    ui->watermarkSize->setCurrentIndex(stored.index(QStringLiteral("sizeIndex"), 6, ui->watermarkSize));
+    watermarkColor = stored.colour(QStringLiteral("color"), QColor(Qt::red));
     ui->watermarkPath->setText(settings->value(QStringLiteral("imagePath"), QString()).toString());
-    ui->watermarkSizeSlider->setValue(settings->value(QStringLiteral("imageSize"), 100).toInt());
-    ui->imageOpacityEdit->setText(
-        settings->value(QStringLiteral("imageOpacity"), QStringLiteral("70")).toString());
+    ui->watermarkSizeSlider->setValue(
+        stored.number(QStringLiteral("imageSize"), 100, ui->watermarkSizeSlider));
+    ui->imageOpacityEdit->setText(stored.percentText(QStringLiteral("imageOpacity"), 70));
     recordingConfig.watermarkImagePath = ui->watermarkPath->text();
     recordingConfig.imageSizePercent = ui->watermarkSizeSlider->value();
     int opacity = 0;
@@ -84,11 +168,9 @@ void MainWindow::loadSettings()
 
     settings->beginGroup(QStringLiteral("General"));
     ui->autoStartCheckBox->setChecked(settings->value(QStringLiteral("autoStart"), false).toBool());
-    QString outputDir = settings->value(QStringLiteral("outputDir"), QString()).toString();
-    if (outputDir.isEmpty()) {
-        outputDir = defaultOutputDirectory();
+    const QString outputDir = stored.outputDirectory(QStringLiteral("outputDir"));
+    if (outputDir == defaultOutputDirectory())
         QDir().mkpath(outputDir);
-    }
     recorder->setOutputDirectory(outputDir);
     refreshOutputDirDisplay();
     settings->endGroup();
@@ -201,8 +283,18 @@ void MainWindow::onOutputDirButtonClicked()
     const QString dir = QFileDialog::getExistingDirectory(
         this, tr("选择输出目录"), recorder->outputDirectory(),
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    useChosenOutputDirectory(dir);
+}
+
+void MainWindow::useChosenOutputDirectory(const QString &dir)
+{
     if (dir.isEmpty())
         return;
+    // A desktop's own folder dialog may hand back a network location as a URL.
+    if (!isLocalAbsolutePath(dir)) {
+        QMessageBox::warning(this, tr("警告"), tr("输出目录必须是本机上的文件夹：\n%1").arg(dir));
+        return;
+    }
     recorder->setOutputDirectory(dir);
     refreshOutputDirDisplay();
 }

@@ -1,7 +1,9 @@
 // The main window: its form, navigation, frame, dragging and exit question.
 #include "app/mainwindow.h"
+#include "app/settingsstore.h"
 
 #include "support/modalanswerer.h"
+#include "support/recordedvideo.h"
 #include "ui_mainwindow.h"
 #include "support/testsupport.h"
 
@@ -354,18 +356,34 @@ private slots:
         QCOMPARE(child<QStackedWidget>(window.get(), "contentStack")->currentIndex(), 1);
     }
 
+    // Quitting during a recording finishes its file and saves the settings
+    // before the event loop is left behind.
     void exitQuestionYesQuitsTheApplication()
     {
+        const QString folder = child<QLineEdit>(window.get(), "outputDirLabel")->text();
+        for (const QString &file : vexlo::test::filesIn(folder))
+            QFile::remove(QDir(folder).filePath(file));
+        auto *toggle = child<QToolButton>(window.get(), "toggleButton");
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->text(), QStringLiteral("停止"));
+        child<QSlider>(window.get(), "watermarkSizeSlider")->setValue(42);
+
         ModalAnswerer answerer(QMessageBox::Yes);
-        QTimer::singleShot(0, this, [&] {
+        QTimer::singleShot(1500, this, [&] {
             QTest::mouseClick(child<QPushButton>(window.get(), "pushButton_close"), Qt::LeftButton);
         });
         QTimer guard;
         guard.setSingleShot(true);
         connect(&guard, &QTimer::timeout, qApp, [] { QApplication::exit(7); });
-        guard.start(5000);
+        guard.start(30000);
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(answerer.boxes().size(), 1);
+
+        // Done by the time the loop returned, before the window is destroyed.
+        const QStringList files = vexlo::test::filesIn(folder);
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(vexlo::test::decodeErrors(QDir(folder).filePath(files.first())), QString());
+        QCOMPARE(openSettingsStore()->value("Watermark/imageSize").toInt(), 42);
     }
 
     void minimiseButtonMinimises()

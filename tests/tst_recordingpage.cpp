@@ -18,8 +18,11 @@
 #include <QGraphicsView>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProcess>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QStorageInfo>
 #include <QToolButton>
 
 using namespace vexlo::test;
@@ -33,7 +36,82 @@ const QStringList LockedControls = {
     "recordButton", "historyButton",   "converterButton",    "menuButton",
     "recordModeCombo", "qualityCombo", "formatCombo",        "frameRateSlider",
     "captureCursorCheck", "recordMicrophoneCheck", "recordAudioCheck",
+    "qualityCombo_2", "formatCombo_2",
 };
+
+constexpr qint64 MiB = 1024 * 1024;
+
+// A small file system of its own (the tests run as root), for a test to fill
+// or to find nearly full.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(int mebibytes)
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+                    {"-t", "tmpfs", "-o", QStringLiteral("size=%1m").arg(mebibytes), "tmpfs",
+                     dir.path()});
+        mounted = mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit
+                  && mount.exitCode() == 0;
+        refusal = QString::fromLocal8Bit(mount.readAllStandardError()).trimmed();
+    }
+
+    ~SmallDisk()
+    {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {"-l", dir.path()});
+    }
+
+    bool isMounted() const { return mounted; }
+    QByteArray skipReason() const
+    {
+        return ("mounting a small tmpfs was refused: " + refusal).toLocal8Bit();
+    }
+    QString path() const { return dir.path(); }
+    qint64 available() const { return QStorageInfo(dir.path()).bytesAvailable(); }
+
+    // Writes a filler file until at most `leave` bytes are free; 0 fills the disk.
+    void fillLeaving(qint64 leave) const
+    {
+        QFile filler(QDir(dir.path()).filePath(QStringLiteral("filler")));
+        filler.open(QIODevice::Append);
+        const QByteArray chunk(int(MiB), 'x');
+        while (available() > leave + MiB)
+            if (filler.write(chunk) != chunk.size() || !filler.flush())
+                return;
+        if (leave == 0)
+            while (filler.write(chunk.left(4096)) == 4096 && filler.flush()) {
+            }
+    }
+
+private:
+    QTemporaryDir dir;
+    bool mounted = false;
+    QString refusal;
+};
+
+// The recorder's own checks of free space and of its output folder. Until
+// they exist a start on a nearly full disk succeeds; the tests that need
+// them ask first.
+bool recorderChecksTheDisk()
+{
+    static const bool checks = [] {
+        SmallDisk disk(150);
+        if (!disk.isMounted())
+            return false;
+        ScreenRecorder recorder;
+        recorder.setOutputDirectory(disk.path());
+        RecordingConfig config;
+        config.quality = SD;
+        if (!recorder.startRecording(config))
+            return true;
+        recorder.stopRecording();
+        recorder.waitForFinished();
+        return false;
+    }();
+    return checks;
+}
 
 } // namespace
 
@@ -55,6 +133,31 @@ private:
     QToolButton *timeLabel() const { return w<QToolButton>("timeLabel"); }
     QComboBox *modeCombo() const { return w<QComboBox>("recordModeCombo"); }
     QString outputDir() const { return w<QLineEdit>("outputDirLabel")->text(); }
+    ScreenRecorder *recorder() const { return window->findChild<ScreenRecorder *>(); }
+
+    // A click on 停止, then the wait until the file is finished.
+    void stopAndWait()
+    {
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(toggleButton()->isEnabled(), 30000);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+    }
+
+    // The page at rest after a stop: nothing locked, nothing ticking.
+    void verifyIdle() const
+    {
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        QVERIFY(toggleButton()->isEnabled());
+        QVERIFY(!pauseButton()->isEnabled());
+        QVERIFY(!pauseButton()->isChecked());
+        QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
+        QCOMPARE(enabledLockedControls(), LockedControls);
+        // The clock is the window's only timer at the frame rate.
+        const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(std::none_of(timers.begin(), timers.end(), [](const QTimer *t) {
+            return t->isActive() && t->interval() < 500;
+        }));
+    }
 
     QStringList enabledLockedControls() const
     {
@@ -145,8 +248,7 @@ private slots:
         // The clock goes on from where it stood, not from the wall clock.
         QVERIFY2(timeLabel()->text() < QStringLiteral("00:00:04"), qPrintable(timeLabel()->text()));
 
-        QTest::mouseClick(toggleButton(), Qt::LeftButton);
-        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        stopAndWait();
         QVERIFY(!pauseButton()->isEnabled());
         QVERIFY(!pauseButton()->isChecked());
         QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
@@ -163,6 +265,237 @@ private slots:
         QVERIFY2(closeTo(centre, PatternColour), qPrintable(describe(centre)));
         // The 2.5-second pause leaves no hole in the timestamps.
         QVERIFY2(video.largestGap() < 0.5, qPrintable(QString::number(video.largestGap())));
+    }
+
+    // While the file is finished the start button is disabled and says so;
+    // the page is idle again only once the recorder reports the file complete.
+    void stoppingShowsSavingUntilTheFileIsComplete()
+    {
+        struct Look
+        {
+            QString text;
+            bool enabled;
+            bool finishing;
+        };
+        QList<Look> looks;
+        QStringList finished;
+        connect(recorder(), &ScreenRecorder::recordingFinished, this,
+                [&](const QString &path) { finished << path; });
+        class Watch : public QObject
+        {
+        public:
+            std::function<void()> changed;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::EnabledChange)
+                    changed();
+                return false;
+            }
+        } watch;
+        watch.changed = [&] {
+            looks.append({toggleButton()->text(), toggleButton()->isEnabled(),
+                          recorder()->isFinishing()});
+        };
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTest::qWait(1000);
+        toggleButton()->installEventFilter(&watch);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+        QTRY_VERIFY(toggleButton()->isEnabled());
+        toggleButton()->removeEventFilter(&watch);
+
+        QCOMPARE(looks.size(), 2);
+        QCOMPARE(looks.at(0).text, QStringLiteral("保存中…"));
+        QVERIFY(!looks.at(0).enabled);
+        QCOMPARE(looks.at(1).text, QStringLiteral("开始"));
+        QVERIFY(!looks.at(1).finishing);
+        verifyIdle();
+        QCOMPARE(finished.first(), onlyRecording());
+        QCOMPARE(decodeErrors(finished.first()), QString());
+    }
+
+    // The page's own quality and format choosers are the settings page's.
+    void recordPageChoosersAreTheStoredOnes()
+    {
+        auto *quality = w<QComboBox>("qualityCombo");
+        auto *format = w<QComboBox>("formatCombo");
+        auto *pageQuality = w<QComboBox>("qualityCombo_2");
+        auto *pageFormat = w<QComboBox>("formatCombo_2");
+        QCOMPARE(pageQuality->currentIndex(), quality->currentIndex());
+        QCOMPARE(pageFormat->currentIndex(), format->currentIndex());
+        quality->setCurrentIndex(SD);
+        QCOMPARE(pageQuality->currentIndex(), int(SD));
+
+        pageQuality->setCurrentIndex(HD);
+        pageFormat->setCurrentIndex(MKV);
+        QCOMPARE(quality->currentIndex(), int(HD));
+        QCOMPARE(format->currentIndex(), int(MKV));
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QVERIFY(!pageQuality->isEnabled());
+        QVERIFY(!pageFormat->isEnabled());
+        QTest::qWait(1000);
+        stopAndWait();
+
+        const QString file = onlyRecording();
+        QVERIFY2(file.endsWith(QLatin1String(".mkv")), qPrintable(file));
+        const RecordedVideo video = decodeRecording(file, false);
+        QVERIFY(video.opened);
+        QCOMPARE(video.size, QSize(1280, 720));
+
+        // Stored through the settings page's boxes, shown on both after a restart.
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        QCOMPARE(w<QComboBox>("qualityCombo_2")->currentIndex(), int(HD));
+        QCOMPARE(w<QComboBox>("formatCombo_2")->currentIndex(), int(MKV));
+        QCOMPARE(w<QComboBox>("qualityCombo")->currentIndex(), int(HD));
+    }
+
+    // Pause, switch to a window without choosing one, resume: refused as a
+    // start would be, and the recording stays paused rather than going black.
+    void resumeNeedsATargetAsAStartDoes()
+    {
+        ScreenPatch pattern(PatternArea, PatternColour);
+        pattern.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pattern));
+        w<QComboBox>("qualityCombo")->setCurrentIndex(SD);
+
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTest::qWait(800);
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        modeCombo()->setCurrentIndex(Window);
+        WindowSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<WindowSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        selector->close(); // closed, not cancelled: the mode stays
+        QCOMPARE(modeCombo()->currentIndex(), int(Window));
+
+        {
+            ModalAnswerer answerer;
+            QTest::mouseClick(pauseButton(), Qt::LeftButton);
+            QCOMPARE(answerer.boxes().size(), 1);
+            QCOMPARE(answerer.boxes().first().text, QStringLiteral("请先选择有效的窗口"));
+        }
+        QVERIFY(pauseButton()->isChecked());
+        QCOMPARE(pauseButton()->text(), QStringLiteral("继续"));
+        QVERIFY(recorder()->isPaused());
+        QTest::qWait(600); // a preview push into the paused recorder
+
+        modeCombo()->setCurrentIndex(FullScreen);
+        QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        QVERIFY(!recorder()->isPaused());
+        QTest::qWait(800);
+        stopAndWait();
+
+        const RecordedVideo video = decodeRecording(onlyRecording());
+        QVERIFY(video.opened);
+        QVERIFY(!video.frames.isEmpty());
+        for (int i = 0; i < video.frames.size(); ++i) {
+            const QColor seen = video.colourAt(i, PatternArea.center());
+            QVERIFY2(closeTo(seen, PatternColour),
+                     qPrintable(QString("frame %1: %2").arg(i).arg(describe(seen))));
+        }
+    }
+
+    // The session's end, called as the session manager's quit would: the
+    // file is complete and the settings are stored before the program goes.
+    void sessionEndFinishesTheRecordingAndSaves()
+    {
+        QSignalSpy captured(recorder(), &ScreenRecorder::frameCaptured);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        w<QLineEdit>("watermarkTextEdit")->setText(QStringLiteral("session end"));
+        QTest::qWait(1500);
+        window->finishForQuit();
+
+        QVERIFY(!recorder()->isRecording());
+        QVERIFY(!recorder()->isFinishing());
+        const QString file = onlyRecording();
+        QCOMPARE(decodeErrors(file), QString());
+        // Every captured frame is in the file (an unfinished one holds none).
+        const qsizetype decoded = decodeRecording(file, false).frames.size();
+        QVERIFY2(captured.size() > 0 && decoded >= captured.size() - 1,
+                 qPrintable(QString("%1 of %2 frames").arg(decoded).arg(captured.size())));
+        QCOMPARE(openSettingsStore()->value("Watermark/text").toString(),
+                 QStringLiteral("session end"));
+        QTRY_VERIFY_WITH_TIMEOUT(toggleButton()->isEnabled(), 30000);
+        verifyIdle();
+    }
+
+    void startBelowTheFreeSpaceFloorIsRefused()
+    {
+        SmallDisk disk(150);
+        if (!disk.isMounted())
+            QSKIP(disk.skipReason());
+        if (!recorderChecksTheDisk())
+            QSKIP("needs the recorder's disk checks");
+        const QString folder = disk.path() + "/recordings";
+        recorder()->setOutputDirectory(folder);
+
+        ModalAnswerer answerer;
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(answerer.boxes().size(), 1);
+        const QStringList lines = answerer.boxes().first().text.split(u'\n');
+        QCOMPARE(lines.first(), QStringLiteral("无法开始录制"));
+        QVERIFY2(lines.size() == 2 && !lines.last().isEmpty(), qPrintable(lines.join(" | ")));
+        verifyIdle();
+        QVERIFY(filesIn(folder).isEmpty());
+    }
+
+    void recorderStoppingOnItsOwnReturnsThePageToIdle_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<bool>("needsDiskChecks");
+        QTest::addColumn<bool>("fileKept");
+        QTest::newRow("disk filled") << "full" << false << false;
+        QTest::newRow("free space below the floor") << "floor" << true << true;
+        QTest::newRow("folder removed") << "folder" << true << false;
+    }
+
+    // Any stop the recorder makes by itself ends like the user's: the page
+    // is idle and one box says why and where the kept file is.
+    void recorderStoppingOnItsOwnReturnsThePageToIdle()
+    {
+        QFETCH(QString, cause);
+        QFETCH(bool, needsDiskChecks);
+        QFETCH(bool, fileKept);
+        SmallDisk disk(300);
+        if (!disk.isMounted())
+            QSKIP(disk.skipReason());
+        if (needsDiskChecks && !recorderChecksTheDisk())
+            QSKIP("needs the recorder's disk checks");
+        const QString folder = disk.path() + "/recordings";
+        recorder()->setOutputDirectory(folder);
+        w<QComboBox>("formatCombo")->setCurrentIndex(MKV);
+
+        ModalAnswerer answerer;
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
+        QTest::qWait(1500);
+        QCOMPARE(filesIn(folder).size(), 1);
+        const QString file = QDir(folder).filePath(filesIn(folder).first());
+        if (cause == "full")
+            disk.fillLeaving(0);
+        else if (cause == "floor")
+            disk.fillLeaving(60 * MiB);
+        else
+            QVERIFY(QDir(folder).removeRecursively());
+
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes().size(), 1, 90000);
+        verifyIdle();
+        const auto box = answerer.boxes().first();
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.title, QStringLiteral("录制已停止"));
+        QVERIFY(!box.text.isEmpty());
+        QCOMPARE(box.text.contains(file), QFileInfo(file).size() > 0);
+        if (fileKept) {
+            QVERIFY2(box.text.contains(file), qPrintable(box.text));
+            QCOMPARE(decodeErrors(file), QString());
+            QVERIFY(!decodeRecording(file, false).frames.isEmpty());
+        }
+        // Told once.
+        QTest::qWait(1500);
+        QCOMPARE(answerer.boxes().size(), 1);
     }
 
     void windowModeNeedsAChosenWindow()
@@ -195,7 +528,7 @@ private slots:
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
         QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
         QTest::qWait(400);
-        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        stopAndWait();
 
         const QSize screen = QGuiApplication::primaryScreen()->size();
         const RecordedVideo video = decodeRecording(onlyRecording(), false);
@@ -264,7 +597,12 @@ private slots:
         QCOMPARE(answerer.boxes().size(), 1);
         QCOMPARE(answerer.boxes().first().icon, QMessageBox::Information);
         QCOMPARE(answerer.boxes().first().title, QStringLiteral("错误"));
-        QCOMPARE(answerer.boxes().first().text, QStringLiteral("无法开始录制"));
+        // The recorder's reason on the second line.
+        const QStringList lines = answerer.boxes().first().text.split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.first(), QStringLiteral("无法开始录制"));
+        QVERIFY(!lines.last().isEmpty());
+        QCOMPARE(lines.last(), recorder()->lastError());
         QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
         QCOMPARE(enabledLockedControls(), LockedControls);
         QVERIFY(!pauseButton()->isEnabled());
@@ -284,7 +622,7 @@ private slots:
         QTest::qWait(100);
         QTest::mouseClick(pauseButton(), Qt::LeftButton);
         QTest::qWait(2000);
-        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        stopAndWait();
 
         const QString file = onlyRecording();
         QVERIFY(file.endsWith(QLatin1String(".mkv")));
@@ -313,7 +651,7 @@ private slots:
         const bool ticking = std::any_of(timers.begin(), timers.end(), [&](const QTimer *t) {
             return t->isActive() && t->interval() == interval;
         });
-        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        stopAndWait();
         QVERIFY(ticking);
     }
 

@@ -22,8 +22,13 @@
 #include <QStandardPaths>
 #include <QToolButton>
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vexlo::test;
 
@@ -358,34 +363,127 @@ private slots:
         QVERIFY(!QFile::exists(platform::autoStartEntryPath("Vexlo")));
     }
 
-    void badStoredValuesDoNotCrash()
+    void badStoredValuesFallBackToTheDefaults_data()
     {
+        QTest::addColumn<QString>("outputDir");
+        QTest::newRow("folder is a URL") << "tcp://127.0.0.1:%1";
+        QTest::newRow("folder is relative") << "relative/Vexlo";
+        QTest::newRow("folder is empty") << "";
+    }
+
+    // Every stored number the widgets cannot show starts with its default and
+    // is stored corrected at once; the output folder must be a local one.
+    void badStoredValuesFallBackToTheDefaults()
+    {
+        QFETCH(QString, outputDir);
+        // Where a URL would send the recording: nothing may arrive.
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 4) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        if (outputDir.contains("%1"))
+            outputDir = outputDir.arg(ntohs(address.sin_port));
+
         window.reset();
         {
             const auto settings = openSettingsStore();
-            settings->setValue("Recording/mode", "abc");
+            settings->setValue("Recording/mode", 7);
             settings->setValue("Recording/quality", 99);
+            settings->setValue("Recording/format", -1);
             settings->setValue("Recording/frameRate", "fast");
             settings->setValue("Recording/captureCursor", "maybe");
             settings->setValue("Mouse/sizeIndex", -5);
-            settings->setValue("Watermark/color", "no colour");
-            settings->setValue("Watermark/imageOpacity", "lots");
+            settings->setValue("Watermark/position", 5);
             settings->setValue("Watermark/sizeIndex", 42);
+            settings->setValue("Watermark/color", "no colour");
+            settings->setValue("Watermark/imageSize", 1000);
+            settings->setValue("Watermark/imageOpacity", "lots");
+            settings->setValue("General/outputDir", outputDir);
             settings->setValue("Shortcuts/record", "Garbage+++Keys");
             settings->setValue("Shortcuts/pause", "");
         }
+        const int recordingsBefore = QDir(moviesVexlo()).entryList(QDir::Files).size();
         restart();
         QCOMPARE(w<QComboBox>("recordModeCombo")->currentIndex(), 0);
-        QCOMPARE(w<QComboBox>("qualityCombo")->currentIndex(), -1);
-        QCOMPARE(w<QSlider>("frameRateSlider")->value(), 1);
-        QCOMPARE(w<QComboBox>("moueSizeCombo")->currentIndex(), -1);
+        QCOMPARE(w<QComboBox>("qualityCombo")->currentIndex(), 1);
+        QCOMPARE(w<QComboBox>("formatCombo")->currentIndex(), 0);
+        QCOMPARE(w<QSlider>("frameRateSlider")->value(), 30);
+        QCOMPARE(w<QComboBox>("moueSizeCombo")->currentIndex(), 3);
+        QCOMPARE(w<QComboBox>("watermarkPositionCombo")->currentIndex(), 2);
+        QCOMPARE(w<QComboBox>("watermarkSize")->currentIndex(), 6);
+        QCOMPARE(w<QLineEdit>("outputDirLabel")->text(), moviesVexlo());
         // No pause shortcut object for an empty stored sequence.
         QVERIFY(window->findChild<QShortcut *>("pauseShortcut") == nullptr);
 
-        // A start still works with what the toolkit made of them.
-        QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
-        QCOMPARE(w<QToolButton>("toggleButton")->text(), QStringLiteral("停止"));
-        QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
+        {
+            // Corrected in the store itself, before any exit.
+            QSettings file(storeFile(), QSettings::IniFormat);
+            QCOMPARE(file.value("Recording/mode").toInt(), 0);
+            QCOMPARE(file.value("Recording/quality").toInt(), 1);
+            QCOMPARE(file.value("Recording/format").toInt(), 0);
+            QCOMPARE(file.value("Recording/frameRate").toInt(), 30);
+            QCOMPARE(file.value("Mouse/sizeIndex").toInt(), 3);
+            QCOMPARE(file.value("Watermark/position").toInt(), 2);
+            QCOMPARE(file.value("Watermark/sizeIndex").toInt(), 6);
+            QCOMPARE(file.value("Watermark/color").value<QColor>(), QColor(Qt::red));
+            QCOMPARE(file.value("Watermark/imageSize").toInt(), 100);
+            QCOMPARE(file.value("Watermark/imageOpacity").toString(), QStringLiteral("70"));
+            QCOMPARE(file.value("General/outputDir").toString(), moviesVexlo());
+        }
+
+        // A start records into the default folder with the defaults.
+        auto *toggle = w<QToolButton>("toggleButton");
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->text(), QStringLiteral("停止"));
+        QTest::qWait(500);
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(toggle->isEnabled(), 30000);
+        const QStringList files = QDir(moviesVexlo()).entryList(QDir::Files, QDir::Time);
+        QCOMPARE(files.size(), recordingsBefore + 1);
+        QVERIFY2(files.first().endsWith(".mp4"), qPrintable(files.first()));
+
+        const int accepted = ::accept(listener, nullptr, nullptr);
+        const int acceptError = errno;
+        ::close(listener);
+        QVERIFY2(accepted < 0 && (acceptError == EAGAIN || acceptError == EWOULDBLOCK),
+                 "the recording went to the network");
+        // No folder named after the refused value appears where the test runs.
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath("relative")));
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath("tcp:")));
+    }
+
+    void chosenOutputFolderMustBeLocal_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("network URL") << "sftp://example.org/videos" << false;
+        QTest::newRow("relative") << "videos" << false;
+        QTest::newRow("local folder") << "" << true;
+    }
+
+    // What the folder dialog hands back (a desktop's own dialog may give a URL).
+    void chosenOutputFolderMustBeLocal()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(bool, taken);
+        if (chosen.isEmpty())
+            chosen = QDir(qEnvironmentVariable("HOME")).filePath("chosen folder");
+        ModalAnswerer answerer;
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "useChosenOutputDirectory",
+                                          Q_ARG(QString, chosen)));
+        auto *recorder = window->findChild<ScreenRecorder *>();
+        QCOMPARE(w<QLineEdit>("outputDirLabel")->text(), taken ? chosen : moviesVexlo());
+        QCOMPARE(recorder->outputDirectory(), taken ? chosen : moviesVexlo());
+        QCOMPARE(answerer.boxes().size(), taken ? 0 : 1);
+        if (!taken) {
+            QCOMPARE(answerer.boxes().first().icon, QMessageBox::Warning);
+            QVERIFY(answerer.boxes().first().text.contains(chosen));
+            QVERIFY(!QFileInfo::exists(QDir::current().filePath(chosen.section('/', 0, 0))));
+        }
     }
 
     // A store that cannot be written is no error for the user; the recording
@@ -535,7 +633,7 @@ private slots:
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier | Qt::AltModifier);
         QVERIFY(!pause->isChecked());
         QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
-        QCOMPARE(toggle->text(), QStringLiteral("开始"));
+        QTRY_COMPARE_WITH_TIMEOUT(toggle->text(), QStringLiteral("开始"), 30000);
         QVERIFY(!QDir(moviesVexlo()).entryList(QDir::Files).isEmpty());
     }
 };

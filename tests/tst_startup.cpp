@@ -1,14 +1,27 @@
-// Start-up: the default style sheet, the fatal-error guard and FFmpeg's log level.
+// Start-up and the end of the program: the default style sheet, the
+// fatal-error guard, FFmpeg's log level, and the real program as a user runs
+// it, ended by a signal while it records or started with a hostile setting.
 #include "app/startup.h"
+#include "media/mediaprobe.h"
+#include "recorder/screenrecorder.h"
 
 #include "support/modalanswerer.h"
+#include "support/recordedvideo.h"
 #include "support/testsupport.h"
 
+#include <QElapsedTimer>
 #include <QResource>
+#include <QSettings>
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -31,6 +44,100 @@ std::unique_ptr<QWidget> windowThatQuits(bool *shown)
         QApplication::quit();
     });
     return window;
+}
+
+// The real program in a home of its own, started as a user would.
+class RunningProgram
+{
+public:
+    RunningProgram()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        for (const char *name : {"CONFIG", "DATA", "CACHE", "RUNTIME"}) {
+            const QString dir = home.path() + '/' + QString::fromLatin1(name).toLower();
+            QDir().mkpath(dir);
+            env.insert(QStringLiteral("XDG_%1_%2").arg(name, name == QLatin1String("RUNTIME")
+                                                                  ? "DIR" : "HOME"),
+                       dir);
+        }
+        QFile::setPermissions(home.path() + "/runtime",
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        process.setProcessEnvironment(env);
+    }
+
+    ~RunningProgram()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+
+    QString homePath() const { return home.path(); }
+    QString storeFile() const { return home.path() + "/config/Vexlo/VexloRecorder.conf"; }
+    QString recordingsFolder() const { return home.path() + "/Videos/Vexlo"; }
+
+    bool start()
+    {
+        process.start(vexlo::test::vexloBinary(), {});
+        return process.waitForStarted(10000);
+    }
+
+    // The id of the program's main window once it is shown, or empty.
+    QString waitForWindow(int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            QProcess search;
+            search.start(QStringLiteral("xdotool"),
+                         {"search", "--onlyvisible", "--pid", QString::number(process.processId()),
+                          "--name", "^Vexlo$"});
+            search.waitForFinished(5000);
+            const QString id = QString::fromLatin1(search.readAllStandardOutput()).trimmed();
+            if (!id.isEmpty())
+                return id.section('\n', 0, 0);
+            QTest::qWait(100);
+        } while (clock.elapsed() < timeoutMs);
+        return QString();
+    }
+
+    QProcess process;
+
+private:
+    QTemporaryDir home;
+};
+
+// The recorder reads a watermark image without blocking on a FIFO. Until it
+// does, opening the FIFO for writing after a while releases the blocked read.
+bool recorderReadsImagesSafely(const QString &fifo)
+{
+    ScreenRecorder recorder;
+    RecordingConfig config;
+    config.watermarkEnabled = true;
+    config.imageWatermarkEnabled = true;
+    config.watermarkImagePath = fifo;
+    recorder.updateConfig(config);
+    std::atomic<bool> done{false};
+    std::thread releaser([&] {
+        ::usleep(1500 * 1000);
+        while (!done) {
+            const int fd = ::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            ::usleep(50 * 1000);
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    recorder.capturePreviewFrame(true);
+    const bool quick = clock.elapsed() < 1000;
+    done = true;
+    releaser.join();
+    return quick;
 }
 
 } // namespace
@@ -160,6 +267,68 @@ private slots:
         program.kill();
         program.waitForFinished(5000);
         QVERIFY2(found, "the program did not show a window titled Vexlo");
+    }
+
+    void quitSignalFinishesTheRecordingAndSaves_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+
+    // A logout, Ctrl+C or a closed terminal while recording: the program ends
+    // normally, with a complete file and the settings saved.
+    void quitSignalFinishesTheRecordingAndSaves()
+    {
+        QFETCH(int, signal);
+        RunningProgram program;
+        QVERIFY(program.start());
+        const QString window = program.waitForWindow(30000);
+        QVERIFY2(!window.isEmpty(), "the program did not show its window");
+        QVERIFY(!QFile::exists(program.storeFile()));
+
+        QProcess::execute("xdotool", {"windowactivate", "--sync", window});
+        QProcess::execute("xdotool", {"key", "--clearmodifiers", "ctrl+alt+r"});
+        QString file;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(file = QDir(program.recordingsFolder()).entryList(QDir::Files).value(0)).isEmpty(),
+            15000);
+        file = QDir(program.recordingsFolder()).filePath(file);
+        QTest::qWait(3000);
+
+        QCOMPARE(::kill(pid_t(program.process.processId()), signal), 0);
+        QVERIFY(program.process.waitForFinished(60000));
+        QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process.exitCode(), 0);
+
+        QCOMPARE(vexlo::test::decodeErrors(file), QString());
+        const int64_t duration = media::probeDurationUs(file, media::kRecordingContainers);
+        QVERIFY2(duration >= 2500000, qPrintable(QString::number(duration)));
+        const QSettings store(program.storeFile(), QSettings::IniFormat);
+        QCOMPARE(store.value("General/outputDir").toString(), program.recordingsFolder());
+        QCOMPARE(store.value("Recording/frameRate").toInt(), 30);
+    }
+
+    // A stored watermark image that is a FIFO (a read would wait for a writer
+    // for ever) does not keep the program from starting.
+    void fifoWatermarkImageDoesNotHangStartUp()
+    {
+        RunningProgram program;
+        const QString fifo = program.homePath() + "/logo.png";
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        if (!recorderReadsImagesSafely(fifo))
+            QSKIP("needs the recorder's safe watermark image reading");
+        {
+            QSettings store(program.storeFile(), QSettings::IniFormat);
+            store.setValue("Watermark/imageEnabled", true);
+            store.setValue("Watermark/imagePath", fifo);
+        }
+        QVERIFY(program.start());
+        QVERIFY2(!program.waitForWindow(5000).isEmpty(), "no window within 5 s");
+        ::kill(pid_t(program.process.processId()), SIGTERM);
+        QVERIFY(program.process.waitForFinished(30000));
+        QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
     }
 };
 

@@ -9,6 +9,8 @@
 #include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -47,10 +49,43 @@ void MainWindow::setupRecordingPage()
     connect(clockTimer, &QTimer::timeout, this, &MainWindow::updateTimer);
     connect(ui->recordModeCombo, &QComboBox::currentIndexChanged, this,
             &MainWindow::onRecordModeChanged);
+    connectRecorder();
+    connectRecordPageChoosers();
+}
+
+void MainWindow::connectRecorder()
+{
+    connect(recorder, &ScreenRecorder::recordingAborted, this, &MainWindow::onRecordingAborted);
+    connect(recorder, &ScreenRecorder::recordingFinished, this, &MainWindow::onRecordingFinished);
+}
+
+void MainWindow::connectRecordPageChoosers()
+{
+    // The page's quality and format follow the settings page's boxes, which
+    // are the stored ones and the ones a start reads, and the other way round.
+    // Only a differing index is passed on: an empty choice (-1) would
+    // otherwise bounce between the two for ever.
+    const auto follow = [this](QComboBox *from, QComboBox *to) {
+        connect(from, &QComboBox::currentIndexChanged, to, [to](int index) {
+            if (to->currentIndex() != index)
+                to->setCurrentIndex(index);
+        });
+    };
+    const auto mirror = [&follow](QComboBox *stored, QComboBox *onPage) {
+        onPage->setCurrentIndex(stored->currentIndex());
+        follow(stored, onPage);
+        follow(onPage, stored);
+    };
+    mirror(ui->qualityCombo, ui->qualityCombo_2);
+    mirror(ui->formatCombo, ui->formatCombo_2);
 }
 
 void MainWindow::onToggleRecording()
 {
+    // The button is disabled while the last file is being finished; the
+    // shortcut lands here all the same.
+    if (savingRecording || recorder->isFinishing())
+        return;
     if (recordingActive)
         stopRecording();
     else
@@ -117,12 +152,17 @@ void MainWindow::startRecording()
     }
 
     if (!recorder->startRecording(config)) {
-        QMessageBox::information(this, tr("错误"), tr("无法开始录制"));
+        QString text = tr("无法开始录制");
+        const QString reason = recorder->lastError();
+        if (!reason.isEmpty())
+            text += QLatin1Char('\n') + reason;
+        QMessageBox::information(this, tr("错误"), text);
         setControlsEnabled(true);
         return;
     }
 
     startedConfig = config;
+    abortReason.clear();
     recordingActive = true;
     ui->toggleButton->setText(tr("停止"));
     ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/stop.svg")));
@@ -152,24 +192,82 @@ void MainWindow::hideToTrayForRecording()
 
 void MainWindow::stopRecording()
 {
-    ui->toggleButton->setText(tr("开始"));
+    leaveRecordingLook();
+    if (ui->minimizeAfterRecordingCheck->isChecked())
+        showMinimized();
+    finishRecorder();
+}
+
+void MainWindow::finishRecorder()
+{
+    recorder->stopRecording();
+    // A stop that can never report a finished file (an exception while
+    // stopping) must not leave the page saving for ever.
+    if (savingRecording && !recorder->isFinishing())
+        onRecordingFinished(recorder->currentFilePath());
+}
+
+// Everything of a stop that does not wait for the file: the clock and the
+// pause control stop, the window comes back from the tray, and the start
+// button says the file is being saved until the recorder reports it complete.
+void MainWindow::leaveRecordingLook()
+{
+    recordingActive = false;
+    savingRecording = true;
+    ui->toggleButton->setText(tr("保存中…"));
+    ui->toggleButton->setEnabled(false);
     if (hiddenToTray && trayIcon != nullptr) {
         showNormal();
         activateWindow();
         trayIcon->hide();
         hiddenToTray = false;
     }
-    if (ui->minimizeAfterRecordingCheck->isChecked())
-        showMinimized();
-
-    recorder->stopRecording();
-
-    recordingActive = false;
-    ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/start.svg")));
     clockTimer->stop();
     ui->pauseButton->setEnabled(false);
     showPauseButtonRunning();
+}
+
+void MainWindow::showIdleLook()
+{
+    savingRecording = false;
+    ui->toggleButton->setText(tr("开始"));
+    ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/start.svg")));
+    ui->toggleButton->setEnabled(true);
     setControlsEnabled(true);
+}
+
+void MainWindow::onRecordingAborted(const QString &reason)
+{
+    // The recorder stopped by itself; the page stops as if the user had
+    // (without minimising: the user is about to be told why).
+    abortReason = reason;
+    if (recordingActive)
+        leaveRecordingLook();
+}
+
+void MainWindow::onRecordingFinished(const QString &filePath)
+{
+    if (recordingActive)
+        leaveRecordingLook();
+    showIdleLook();
+    if (abortReason.isEmpty())
+        return;
+    // Told from the event loop, not from inside the recorder's signal.
+    QTimer::singleShot(0, this, [this, reason = abortReason, filePath] {
+        reportStoppedRecording(reason, filePath);
+    });
+    abortReason.clear();
+}
+
+void MainWindow::reportStoppedRecording(const QString &reason, const QString &filePath)
+{
+    QString text = reason;
+    // A file that is gone, or that never received a byte, keeps nothing.
+    const QFileInfo file(filePath);
+    if (!filePath.isEmpty() && file.isFile() && file.size() > 0)
+        text += QLatin1Char('\n')
+                + tr("已录制的内容保存在：%1").arg(QDir::toNativeSeparators(filePath));
+    QMessageBox::warning(this, tr("录制已停止"), text);
 }
 
 void MainWindow::showPauseButtonRunning()
@@ -192,6 +290,13 @@ void MainWindow::onTogglePause()
             ui->pauseButton->setText(tr("继续"));
             setControlsEnabled(true);
         } else {
+            // A resume needs a target as a start does: a window mode whose
+            // picker was closed without a choice would record black.
+            refreshCaptureArea();
+            if (!checkCaptureTarget()) {
+                ui->pauseButton->setChecked(true);
+                return;
+            }
             recorder->resumeRecording();
             clockTimer->start(clockIntervalMs(ui->frameRateSlider->value()));
             ui->timeLabel->setStyleSheet(QLatin1String(RunningTimeStyle));
@@ -234,6 +339,7 @@ void MainWindow::setControlsEnabled(bool enabled)
         ui->menuButton,        ui->recordModeCombo,     ui->qualityCombo,
         ui->formatCombo,       ui->frameRateSlider,     ui->captureCursorCheck,
         ui->recordMicrophoneCheck, ui->recordAudioCheck,
+        ui->qualityCombo_2,    ui->formatCombo_2,
     };
     for (QWidget *widget : locked)
         widget->setEnabled(enabled);

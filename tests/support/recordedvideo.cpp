@@ -1,6 +1,7 @@
 #include "support/recordedvideo.h"
 
 #include <QDir>
+#include <QProcess>
 
 #include <memory>
 
@@ -91,6 +92,19 @@ bool closeTo(const QColor &a, const QColor &b, int tolerance)
 QString describe(const QColor &c)
 {
     return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+QString decodeErrors(const QString &path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+    if (!ffmpeg.waitForFinished(120000))
+        return QStringLiteral("ffmpeg did not finish");
+    const QString errors = QString::fromLocal8Bit(ffmpeg.readAllStandardError()).trimmed();
+    if (errors.isEmpty() && ffmpeg.exitCode() != 0)
+        return QStringLiteral("ffmpeg exited with %1").arg(ffmpeg.exitCode());
+    return errors;
 }
 
 QStringList filesIn(const QString &dir)
