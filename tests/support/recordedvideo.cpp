@@ -94,11 +94,14 @@ QString describe(const QColor &c)
     return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
-QString decodeErrors(const QString &path)
+QString decodeErrors(const QString &path, double seconds)
 {
+    QStringList args{"-nostdin", "-v", "error"};
+    if (seconds > 0)
+        args << "-t" << QString::number(seconds);
+    args << "-i" << path << "-f" << "null" << "-";
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+    ffmpeg.start(QStringLiteral("ffmpeg"), args);
     if (!ffmpeg.waitForFinished(120000))
         return QStringLiteral("ffmpeg did not finish");
     const QString errors = QString::fromLocal8Bit(ffmpeg.readAllStandardError()).trimmed();

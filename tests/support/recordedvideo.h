@@ -52,9 +52,10 @@ bool closeTo(const QColor &a, const QColor &b, int tolerance = 40);
 
 QString describe(const QColor &c);
 
-// What the ffmpeg program complains of while decoding the whole file
-// (`ffmpeg -v error -i FILE -f null -`): empty for a sound file.
-QString decodeErrors(const QString &path);
+// What the ffmpeg program complains of while decoding the file, or its
+// first `seconds` when given (`ffmpeg -v error -i FILE -f null -`): empty
+// for a sound file.
+QString decodeErrors(const QString &path, double seconds = 0);
 
 // Files of a folder, sorted by name.
 QStringList filesIn(const QString &dir);
