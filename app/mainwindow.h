@@ -13,6 +13,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class MediaConverter;
 class QGraphicsScene;
 class QSystemTrayIcon;
 class QTimer;
@@ -114,6 +115,7 @@ private:
 
     Ui::MainWindow *ui;
     ScreenRecorder *recorder;
+    MediaConverter *mediaConverter;
     QTimer *clockTimer;
     QTimer *previewTimer;
 
