@@ -6,6 +6,7 @@
 #include "converter/conversionprofiles.h"
 #include "converter/conversionprogress.h"
 #include "converter/mediaconverter.h"
+#include "media/mediaprobe.h"
 
 #include "support/filedialoganswerer.h"
 #include "support/modalanswerer.h"
@@ -193,8 +194,7 @@ private:
 
     QStringList fakeRuns() const
     {
-        QStringList runs = QString::fromUtf8(contents(fakeDir + "/runs.log")).split('\n', Qt::SkipEmptyParts);
-        return runs;
+        return QString::fromUtf8(contents(fakeDir + "/runs.log")).split('\n', Qt::SkipEmptyParts);
     }
 
     qint64 lastFakePid() const
@@ -399,6 +399,27 @@ private slots:
         QCOMPARE(converter::batchWeights({-1, -1}, {0, 0}), (QList<double>{1, 1}));
     }
 
+    // Every accepted input is weighed by its duration, read by the hardened
+    // probe with the converter's container list.
+    void everyInputKindHasADuration_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        for (const char *suffix : {"mp3", "wav", "aac", "flac", "ogg", "wma", "mp4", "avi", "mov", "mkv",
+                                   "flv", "wmv"})
+            QTest::newRow(suffix) << QString::fromLatin1(suffix);
+    }
+
+    void everyInputKindHasADuration()
+    {
+        QFETCH(QString, suffix);
+        const bool audio = converter::isAudioFile("x." + suffix);
+        QVERIFY(audio || converter::isVideoFile("x." + suffix));
+        const QString path = freshDir("kinds") + "/input." + suffix;
+        QVERIFY(generate({"-i", source(audio ? "tone.wav" : "clip.avi"), path}));
+        const int64_t us = media::probeDurationUs(path, media::kConverterInputContainers);
+        QVERIFY2(us > 1900000 && us < 2300000, qPrintable(QString::number(us)));
+    }
+
     // Each profile: the program receives exactly the table's arguments, and
     // the real program turns them into a file with the expected codecs.
     void profilesConvertForReal_data()
@@ -534,14 +555,6 @@ private slots:
         QStringList labels;
         int hides = 0;
         int runningAtHide = -1;
-        QMetaObject::Connection watch;
-        auto attach = [&] {
-            QProgressDialog *dialog = progressDialog();
-            if (dialog == nullptr || watch)
-                return;
-            watch = connect(dialog->findChild<QProgressBar *>(), &QProgressBar::valueChanged, this,
-                            [&, dialog](int value) { steps.append({value, dialog->labelText()}); });
-        };
         class HideWatcher : public QObject
         {
         public:
@@ -560,22 +573,24 @@ private slots:
                 runningAtHide += process->state() != QProcess::NotRunning;
         };
 
+        // Every value the bar takes, and the labels as they change; the dialog
+        // is made by the first batch.
         ModalAnswerer answers;
-        QTimer attacher;
-        bool filtering = false;
-        connect(&attacher, &QTimer::timeout, this, [&] {
-            attach();
+        QMetaObject::Connection watch;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] {
             QProgressDialog *dialog = progressDialog();
             if (dialog == nullptr)
                 return;
-            if (!filtering) {
+            if (!watch) {
+                watch = connect(dialog->findChild<QProgressBar *>(), &QProgressBar::valueChanged, this,
+                                [&, dialog](int value) { steps.append({value, dialog->labelText()}); });
                 dialog->installEventFilter(&hideWatcher);
-                filtering = true;
             }
-            if (labels.value(labels.size() - 1) != dialog->labelText())
+            if (labels.isEmpty() || labels.last() != dialog->labelText())
                 labels << dialog->labelText();
         });
-        attacher.start(5);
+        sampler.start(5);
         convertAndWait(answers);
         disconnect(watch);
         QCOMPARE(boxTexts(answers), QStringList{"完成 | 所有媒体文件转换完成"});
