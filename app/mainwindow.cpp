@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "converter/mediaconverter.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"
@@ -23,6 +24,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , recorder(new ScreenRecorder(this))
+    , mediaConverter(new MediaConverter(this))
     , clockTimer(new QTimer(this))
     , previewTimer(new QTimer(this))
 {
@@ -37,6 +39,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupConnections();
     loadSettings();
     setupPreview();
+    ui->contentStack->insertWidget(3, mediaConverter);
 
     // Every start begins with these image-watermark values, whatever was stored.
     ui->watermarkSizeSlider->setValue(StartImageSizePercent);
@@ -57,6 +60,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // A running conversion stops with the window, leaving no partial file.
+    mediaConverter->abortConversion();
     finishForQuit();
     closeSelectors();
     if (trayIcon != nullptr) {

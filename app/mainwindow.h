@@ -13,6 +13,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class MediaConverter;
 class QGraphicsScene;
 class QSystemTrayIcon;
 class QTimer;
@@ -131,6 +132,7 @@ private:
 
     Ui::MainWindow *ui;
     ScreenRecorder *recorder;
+    MediaConverter *mediaConverter;
     QTimer *clockTimer;
     QTimer *previewTimer;
 

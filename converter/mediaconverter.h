@@ -1,0 +1,70 @@
+#pragma once
+
+#include "converter/conversionrunner.h"
+
+#include <QDialog>
+#include <QMap>
+
+namespace Ui {
+class MediaConverter;
+}
+
+class QProcess;
+class QProgressDialog;
+class QTimer;
+
+// The converter page: a list of media files, an audio and a video output
+// profile with their folders, and the batch conversion (ConversionRunner)
+// with its progress dialog. A dialog class that lives embedded in the main
+// window's page stack, so Escape and Enter never close or confirm it. It
+// stores nothing between runs.
+class MediaConverter : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit MediaConverter(QWidget *parent = nullptr);
+    ~MediaConverter() override;
+
+    // Ends a running batch for good and removes the partial output of the
+    // file being converted; returns once ffmpeg has ended (it is killed when
+    // it has not ended 3 s after being asked to terminate). For quitting.
+    void abortConversion();
+
+private slots:
+    void onAddFilesClicked();
+    void onConvertClicked();
+    void onClearClicked();
+    void onSelectAudioOutputDir();
+    void onSelectVideoOutputDir();
+    void onConversionFinished(const QList<ConversionRunner::FailedFile> &failures);
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void fillCombos();
+    void retranslateQualityItems();
+    void prepareConversion();
+    void calculateTotalSize();
+    void updateProgress();
+    void onCancelClicked();
+    void onUnsupportedFile(const QString &path);
+
+    // The runner's preparer: the profile of the input's kind, as the page's
+    // boxes show it at the moment the file's turn comes.
+    QString prepareRun(QProcess *process, const QString &inputPath, const QSet<QString> &taken);
+    void setupAudioArguments(QProcess *process, const QString &inputPath, const QString &outputPath);
+    void setupVideoArguments(QProcess *process, const QString &inputPath, const QString &outputPath);
+
+    Ui::MediaConverter *ui;
+    ConversionRunner *runner;
+    QProgressDialog *progressDialog = nullptr;
+    QTimer *progressTimer = nullptr;
+
+    // List row -> size in bytes, read when files are added and at each start.
+    QMap<int, qint64> fileSizes;
+    qint64 totalSize = 0;
+    int totalFiles = 0;
+};
