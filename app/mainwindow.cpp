@@ -5,6 +5,7 @@
 #include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
+#include <QFileSystemWatcher>
 #include <QGraphicsDropShadowEffect>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -25,6 +26,7 @@ MainWindow::MainWindow(QWidget *parent)
     , clockTimer(new QTimer(this))
     , previewTimer(new QTimer(this))
 {
+    outputWatcher = new QFileSystemWatcher(this);
     ui->setupUi(this);
     setupFrame();
 
@@ -32,10 +34,13 @@ MainWindow::MainWindow(QWidget *parent)
     ui->recordButton->setChecked(true);
     ui->recordModeCombo->setCurrentIndex(0);
     recordingConfig.mode = FullScreen;
+    setupRecordingsTable();
 
     setupConnections();
     loadSettings();
+    watchDefaultOutputFolder();
     setupPreview();
+    updateRecordingsTable();
 
     // Every start begins with these image-watermark values, whatever was stored.
     ui->watermarkSizeSlider->setValue(StartImageSizePercent);
@@ -55,6 +60,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    shutDownHistoryPage();
     saveSettings();
     closeSelectors();
     if (trayIcon != nullptr) {
@@ -85,6 +91,7 @@ void MainWindow::setupConnections()
     setupRecordingPage();
     connectPreviewOptions();
     connectSettingsPage();
+    connectHistoryPage();
 }
 
 void MainWindow::connectNavigation()
