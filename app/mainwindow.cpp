@@ -6,6 +6,7 @@
 #include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
+#include <QFileSystemWatcher>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -28,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent)
     , clockTimer(new QTimer(this))
     , previewTimer(new QTimer(this))
 {
+    outputWatcher = new QFileSystemWatcher(this);
     ui->setupUi(this);
     setupFrame();
 
@@ -35,11 +37,14 @@ MainWindow::MainWindow(QWidget *parent)
     ui->recordButton->setChecked(true);
     ui->recordModeCombo->setCurrentIndex(0);
     recordingConfig.mode = FullScreen;
+    setupRecordingsTable();
 
     setupConnections();
     loadSettings();
+    watchDefaultOutputFolder();
     setupPreview();
     ui->contentStack->insertWidget(3, mediaConverter);
+    updateRecordingsTable();
 
     // Every start begins with these image-watermark values, whatever was stored.
     ui->watermarkSizeSlider->setValue(StartImageSizePercent);
@@ -63,6 +68,8 @@ MainWindow::~MainWindow()
     // A running conversion stops with the window, leaving no partial file.
     mediaConverter->abortConversion();
     finishForQuit();
+    // After the recording's last report, which rebuilds the table.
+    shutDownHistoryPage();
     closeSelectors();
     if (trayIcon != nullptr) {
         trayIcon->hide();
@@ -92,6 +99,7 @@ void MainWindow::setupConnections()
     setupRecordingPage();
     connectPreviewOptions();
     connectSettingsPage();
+    connectHistoryPage();
 }
 
 void MainWindow::connectSessionEnd()

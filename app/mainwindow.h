@@ -3,7 +3,9 @@
 #include "recorder/recordingconfig.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPoint>
@@ -13,8 +15,11 @@ namespace Ui {
 class MainWindow;
 }
 
+class DurationProbes;
 class MediaConverter;
+class QFileSystemWatcher;
 class QGraphicsScene;
+class QMenu;
 class QSystemTrayIcon;
 class QTimer;
 class RegionSelector;
@@ -165,4 +170,73 @@ private:
     // Filled by the tray; recording hides to it when asked to.
     QSystemTrayIcon *trayIcon = nullptr;
     bool hiddenToTray = false;
+
+    // ---- History page (pages/historypage.cpp, pages/recordingactions.cpp) ----
+private slots:
+    // Brings the table in line with the output folder; see historypage.cpp.
+    void updateRecordingsTable();
+
+private:
+    struct RecordingFile
+    {
+        QString path;
+        qint64 size = 0;
+        QDateTime modified;
+    };
+    struct ProbedDuration
+    {
+        qint64 size = 0;
+        QDateTime modified;
+        QString text;
+    };
+
+    void setupRecordingsTable();
+    void retranslateRecordingsTable();
+    void setRowMenuTexts(QMenu *menu);
+    void connectHistoryPage();
+    void watchDefaultOutputFolder();
+    void shutDownHistoryPage();
+    void onOutputFolderChanged();
+    void onRecordingFileFinished(const QString &path);
+    QList<RecordingFile> listRecordingFiles();
+    QString fileBeingRecorded() const;
+    void buildPendingRows(int limit);
+    void addRecordingToTable(int row, const RecordingFile &file);
+    int listedPositionOfRow(int row) const;
+    int rowForListedPosition(int position) const;
+    void updateRowDetails(int row, const RecordingFile &file);
+    void showDuration(int row, const RecordingFile &file);
+    void onDurationProbed(const QString &path, qint64 size, const QDateTime &modified,
+                          const QString &duration);
+    QWidget *makeRowMenuButton(const QString &path);
+    int rowOfRecording(const QString &path) const;
+    QStringList listedRecordingPaths() const;
+    static QString formatFileSize(qint64 bytes);
+    static QString formatDuration(qint64 microseconds);
+    static QString probeDuration(const QString &path);
+
+    void playRecording(const QString &path);
+    void openRecordingLocation(const QString &path);
+    void deleteRecording(const QString &path);
+    void deleteAllRecordings();
+
+    // Watches the default output folder only, added once at construction.
+    QFileSystemWatcher *outputWatcher = nullptr;
+    DurationProbes *durationProbes = nullptr;
+    // Builds the rows a rebuild found missing, a slice per event-loop turn.
+    QTimer *rowBuildTimer = nullptr;
+    // Watcher reports rebuild at most once a second; reports within that
+    // second ask for exactly one rebuild at its end.
+    QTimer *watchThrottle = nullptr;
+    bool watchReportPending = false;
+    // Rows the last rebuild found missing, in display order, and the position
+    // of every listed file in that order.
+    QList<RecordingFile> pendingRows;
+    QHash<QString, int> listedOrder;
+    // Durations by path, valid while size and modification time match.
+    QHash<QString, ProbedDuration> durationCache;
+    QHash<QString, QPair<qint64, QDateTime>> probesInFlight;
+    // Reported finished although the recorder may still call it current.
+    QString finishedRecordingPath;
+    // ---- end of history page ----
 };

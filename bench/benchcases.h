@@ -45,6 +45,10 @@ double percentile(QList<double> samples, double p);
 // Video packets in a file, that is frames, or -1 when it cannot be read.
 int countFrames(const QString &path);
 
+// The history page case: not a recording, run in a process of its own.
+inline constexpr const char *HistoryCaseName = "history200";
+int runHistory(int argc, char **argv, const QString &workDir);
+
 int runScroller(int argc, char **argv, int frameRate);
 int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString &outputDir);
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds);

@@ -1,7 +1,8 @@
 // vexlo-bench-run [--case NAME] [--seconds N]
 //
 // Without a role it is the driver; it starts itself again with --scroll
-// (the moving page) and --record (one ScreenRecorder run) for each case.
+// (the moving page) and --record (one ScreenRecorder run) for each case, and
+// with --history for the history page case.
 
 #include "bench/benchcases.h"
 
@@ -18,7 +19,8 @@ int main(int argc, char **argv)
     int frameRate = 30;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--scroll") == 0 || std::strcmp(argv[i], "--record") == 0)
+        if (std::strcmp(argv[i], "--scroll") == 0 || std::strcmp(argv[i], "--record") == 0
+            || std::strcmp(argv[i], "--history") == 0)
             role = QString::fromLatin1(argv[i] + 2);
         else if (std::strcmp(argv[i], "--case") == 0 && hasValue)
             caseName = QString::fromLocal8Bit(argv[++i]);
@@ -40,6 +42,8 @@ int main(int argc, char **argv)
 
     if (role == QLatin1String("scroll"))
         return bench::runScroller(argc, argv, frameRate);
+    if (role == QLatin1String("history"))
+        return bench::runHistory(argc, argv, outputDir);
     if (role == QLatin1String("record")) {
         for (const bench::Case &c : bench::allCases()) {
             if (c.name == caseName)

@@ -1,0 +1,601 @@
+// The history page: what the recordings table lists and shows, how it
+// follows the folder and a recording in progress, and what the row actions
+// do to the files, the table and the desktop.
+#include "app/mainwindow.h"
+#include "app/settingsstore.h"
+
+#include "support/fileaccesswatch.h"
+#include "support/modalanswerer.h"
+#include "support/screenpatch.h"
+#include "support/testsupport.h"
+
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <QRandomGenerator>
+
+#include <functional>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+using namespace vexlo::test;
+
+namespace {
+
+enum Column { Name, Size, Date, Duration, Format, Action };
+enum MenuEntry { Play, Locate, Separator, Delete, DeleteAll };
+
+constexpr int LongWait = 60000;
+const QDateTime TenOClock(QDate(2026, 3, 2), QTime(10, 0));
+
+bool runFfmpeg(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"),
+                  QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + args);
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+           && process.exitCode() == 0;
+}
+
+bool makeVideo(const QString &path, const QString &seconds, const QString &codec = "mpeg4")
+{
+    return runFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=64x48:r=10:d=" + seconds, "-c:v", codec, path});
+}
+
+// A file of that size (a hole, no data) modified at that time.
+bool makeFile(const QString &path, qint64 size, const QDateTime &modified = TenOClock)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.resize(size)
+           && file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+QString defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + "/Vexlo";
+}
+
+bool mount(const QStringList &args)
+{
+    return QProcess::execute(QStringLiteral("mount"), args) == 0;
+}
+
+// Follows every progress dialog that opens: the values it shows, and a hook
+// run at each value.
+class ProgressSpy : public QObject
+{
+public:
+    ProgressSpy() { qApp->installEventFilter(this); }
+    QList<int> values;
+    std::function<void(QProgressDialog *, int)> onValue;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<QProgressDialog *>(object);
+        if (event->type() == QEvent::Show && dialog != nullptr && !dialog->property("spied").toBool()) {
+            dialog->setProperty("spied", true);
+            connect(dialog->findChild<QProgressBar *>(), &QProgressBar::valueChanged, this,
+                    [this, dialog](int value) {
+                        if (value <= 0)
+                            return;
+                        values.append(value);
+                        if (onValue)
+                            onValue(dialog, value);
+                    });
+        }
+        return false;
+    }
+};
+
+// Noise does not compress: the recording reaches the disk within a few frames.
+class NoisePatch : public ScreenPatch
+{
+public:
+    explicit NoisePatch(const QRect &geometry)
+        : ScreenPatch(geometry)
+        , noise(geometry.size(), QImage::Format_RGB32)
+    {
+        auto *random = QRandomGenerator::global();
+        for (int y = 0; y < noise.height(); ++y)
+            random->fillRange(reinterpret_cast<quint32 *>(noise.scanLine(y)), noise.width());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).drawImage(0, 0, noise); }
+
+private:
+    QImage noise;
+};
+
+void clickCancelLater(QProgressDialog *dialog)
+{
+    QMetaObject::invokeMethod(dialog, [dialog] { dialog->findChild<QPushButton *>()->click(); },
+                              Qt::QueuedConnection);
+}
+
+} // namespace
+
+class HistoryTest : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { openedUrls.append(url); }
+
+private:
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<MainWindow> window;
+    QList<QUrl> openedUrls;
+
+    QString dir() const { return folder->path(); }
+
+    // The window on the history page, listing that folder (empty: the default one).
+    bool openWindow(const QString &outputDir)
+    {
+        openSettingsStore()->setValue("General/outputDir", outputDir);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return false;
+        window->findChild<QToolButton *>("historyButton")->click();
+        return true;
+    }
+
+    QTableWidget *table() const { return window->findChild<QTableWidget *>("recordingsTable"); }
+
+    QStringList column(int c) const
+    {
+        QStringList texts;
+        for (int row = 0; row < table()->rowCount(); ++row)
+            texts.append(table()->item(row, c)->text());
+        return texts;
+    }
+
+    QString cell(const QString &name, int c) const
+    {
+        const int row = column(Name).indexOf(name);
+        return row < 0 ? QStringLiteral("<no row>") : table()->item(row, c)->text();
+    }
+
+    void rebuild() { QMetaObject::invokeMethod(window.get(), "updateRecordingsTable"); }
+
+    QAction *menuEntry(int row, MenuEntry entry) const
+    {
+        auto *button = table()->cellWidget(row, Action)->findChild<QToolButton *>();
+        return button->menu()->actions().at(entry);
+    }
+
+    QStringList filesIn(const QString &path) const
+    {
+        QStringList names = QDir(path).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        return names;
+    }
+
+    // Files named 000.mp4, 001.mp4, ..., 000 the newest.
+    QStringList makeSeries(const QString &path, int count)
+    {
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names.append(QStringLiteral("%1.mp4").arg(i, 3, 10, QLatin1Char('0')));
+            if (!makeFile(path + "/" + names.last(), 100, TenOClock.addSecs(-60 * i)))
+                return {};
+        }
+        return names;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Many listed files here are no media on purpose; their probes fail.
+        av_log_set_level(AV_LOG_FATAL);
+    }
+
+    void init()
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        QDir(defaultFolder()).removeRecursively();
+        QDir().mkpath(defaultFolder());
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        QDesktopServices::unsetUrlHandler("file");
+        openedUrls.clear();
+    }
+
+    void listsTheRecordingsOfTheFolder()
+    {
+        QVERIFY(makeFile(dir() + "/older.mkv", 100, TenOClock));
+        QVERIFY(makeFile(dir() + "/CLIP.MP4", 2048, TenOClock.addSecs(1800)));
+        QVERIFY(makeFile(dir() + "/newer.webm", 100, TenOClock.addSecs(3600)));
+        QVERIFY(makeFile(dir() + "/notes.txt", 100));
+        QVERIFY(makeFile(dir() + "/.hidden.mp4", 100));
+        QVERIFY(makeFile(dir() + "/demo.mp4", 0));
+        QVERIFY(QDir(dir()).mkdir("x.mp4"));
+        QVERIFY(openWindow(dir()));
+
+        QTRY_COMPARE(column(Name), (QStringList{"newer.webm", "CLIP.MP4", "older.mkv"}));
+        QCOMPARE(column(Format), (QStringList{"WEBM", "MP4", "MKV"}));
+        QCOMPARE(cell("CLIP.MP4", Size), QStringLiteral("2.0 KB"));
+        QCOMPARE(cell("CLIP.MP4", Date), QStringLiteral("2026-03-02 10:30:00"));
+        QCOMPARE(table()->item(1, Name)->data(Qt::UserRole).toString(), dir() + "/CLIP.MP4");
+        QVERIFY(!QFile::exists(dir() + "/demo.mp4"));
+        QVERIFY(QFile::exists(dir() + "/notes.txt"));
+        QVERIFY(QFileInfo(dir() + "/x.mp4").isDir());
+
+        QStringList headers;
+        for (int c = 0; c < table()->columnCount(); ++c)
+            headers.append(table()->horizontalHeaderItem(c)->text());
+        QCOMPARE(headers, (QStringList{"文件名", "大小", "日期", "时长", "格式", "操作"}));
+
+        auto *button = table()->cellWidget(0, Action)->findChild<QToolButton *>();
+        QCOMPARE(button->text(), QStringLiteral("\u22EE"));
+        QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        QStringList entries;
+        for (QAction *action : button->menu()->actions())
+            entries.append(action->isSeparator() ? "-" : action->text() + "/" + action->objectName());
+        QCOMPARE(entries, (QStringList{"播放/", "打开位置/", "-", "删除/deleteAction",
+                                       "删除所有/clearAllAction"}));
+    }
+
+    void showsSizesInUnits()
+    {
+        const QList<QPair<qint64, QString>> sizes = {
+            {1023, "1023 B"},       {1024, "1.0 KB"},   {1536, "1.5 KB"},
+            {1048575, "1024.0 KB"}, {1048576, "1.0 MB"}, {1073741824, "1.0 GB"},
+        };
+        for (const auto &[bytes, text] : sizes)
+            QVERIFY(makeFile(dir() + QStringLiteral("/%1.mp4").arg(bytes), bytes));
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(table()->rowCount(), sizes.size());
+        for (const auto &[bytes, text] : sizes)
+            QCOMPARE(cell(QStringLiteral("%1.mp4").arg(bytes), Size), text);
+    }
+
+    void showsPlayingTimes()
+    {
+        QVERIFY(makeVideo(dir() + "/clip.mp4", "3.5"));
+        QVERIFY(makeVideo(dir() + "/clip.webm", "1.5", "libvpx"));
+        // One frame at 0 s and one at 359999 s, each lasting a second.
+        QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "color=c=red:s=16x16:r=1", "-frames:v", "2",
+                           "-c:v", "mpeg4", "-bsf:v", "setts=pts=PTS*359999:dts=DTS*359999",
+                           dir() + "/long.mkv"}));
+        QVERIFY(makeVideo(dir() + "/whole.mp4", "3"));
+        QFile truncated(dir() + "/whole.mp4");
+        QVERIFY(truncated.resize(truncated.size() / 2));
+        QVERIFY(truncated.rename(dir() + "/cut.mp4"));
+
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE_WITH_TIMEOUT(cell("clip.mp4", Duration), QStringLiteral("00:00:03"), LongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(cell("clip.webm", Duration), QStringLiteral("00:00:01"), LongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(cell("long.mkv", Duration), QStringLiteral("100:00:00"), LongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(cell("cut.mp4", Duration), QStringLiteral("00:00:00"), LongWait);
+    }
+
+    // Both name a video outside the listed folder; a program that follows
+    // them reads it.
+    void playlistsNeverOpenTheFilesTheyName()
+    {
+        QVERIFY(QDir(dir()).mkdir("elsewhere"));
+        const QString target = dir() + "/elsewhere/target.mp4";
+        QVERIFY(makeVideo(target, "2"));
+        QVERIFY(writeText(dir() + "/playlist.mp4", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
+                                                   "#EXTINF:2.0,\nelsewhere/target.mp4\n#EXT-X-ENDLIST\n"));
+        QVERIFY(writeText(dir() + "/concat.mp4", "ffconcat version 1.0\nfile elsewhere/target.mp4\n"));
+
+        FileAccessWatch watch(target);
+        QVERIFY(watch.isValid());
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE_WITH_TIMEOUT(cell("playlist.mp4", Duration), QStringLiteral("00:00:00"), LongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(cell("concat.mp4", Duration), QStringLiteral("00:00:00"), LongWait);
+        QCOMPARE(column(Name), (QStringList{"concat.mp4", "playlist.mp4"}));
+        QCOMPARE(watch.takeAccesses(), 0);
+
+        // The same files make an ordinary probe read the target.
+        for (const char *list : {"/playlist.mp4", "/concat.mp4"}) {
+            QProcess::execute("ffprobe", {"-v", "quiet", dir() + list});
+            QVERIFY2(watch.takeAccesses() > 0, list);
+        }
+    }
+
+    // Unchanged rows keep their widgets; a moved or changed file is shown anew.
+    void rebuildFollowsTheFolderLeavingUnchangedRowsAlone()
+    {
+        QVERIFY(makeFile(dir() + "/a.mp4", 100, TenOClock));
+        QVERIFY(makeFile(dir() + "/b.mp4", 100, TenOClock.addSecs(600)));
+        QVERIFY(makeVideo(dir() + "/c.mp4", "3.5"));
+        QFile c(dir() + "/c.mp4");
+        QVERIFY(c.open(QIODevice::ReadWrite));
+        QVERIFY(c.setFileTime(TenOClock.addSecs(1200), QFileDevice::FileModificationTime));
+        c.close();
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(column(Name), (QStringList{"c.mp4", "b.mp4", "a.mp4"}));
+        QTRY_COMPARE_WITH_TIMEOUT(cell("c.mp4", Duration), QStringLiteral("00:00:03"), LongWait);
+        const QPointer<QWidget> cWidget = table()->cellWidget(0, Action);
+        const QPointer<QWidget> bWidget = table()->cellWidget(1, Action);
+        const QPointer<QWidget> aWidget = table()->cellWidget(2, Action);
+
+        QVERIFY(makeFile(dir() + "/d.mp4", 100, TenOClock.addSecs(3600)));
+        rebuild();
+        QTRY_COMPARE(column(Name), (QStringList{"d.mp4", "c.mp4", "b.mp4", "a.mp4"}));
+        QCOMPARE(table()->cellWidget(1, Action), cWidget.data());
+        QCOMPARE(table()->cellWidget(3, Action), aWidget.data());
+
+        QFile a(dir() + "/a.mp4");
+        QVERIFY(a.open(QIODevice::ReadWrite));
+        QVERIFY(a.setFileTime(TenOClock.addSecs(7200), QFileDevice::FileModificationTime));
+        a.close();
+        QVERIFY(QFile::remove(dir() + "/d.mp4"));
+        rebuild();
+        QTRY_COMPARE(column(Name), (QStringList{"a.mp4", "c.mp4", "b.mp4"}));
+        QCOMPARE(table()->cellWidget(1, Action), cWidget.data());
+        QCOMPARE(table()->cellWidget(2, Action), bWidget.data());
+        QTRY_VERIFY(aWidget.isNull());
+
+        // Same name, other contents: the playing time is read again.
+        QVERIFY(QFile::remove(dir() + "/c.mp4"));
+        QVERIFY(makeVideo(dir() + "/c.mp4", "1.5"));
+        rebuild();
+        QTRY_COMPARE_WITH_TIMEOUT(cell("c.mp4", Duration), QStringLiteral("00:00:01"), LongWait);
+    }
+
+    void watchedFolderIsFollowed()
+    {
+        QVERIFY(openWindow(QString()));
+        QCOMPARE(table()->rowCount(), 0);
+        QVERIFY(makeFile(defaultFolder() + "/1.mp4", 100));
+        QTRY_COMPARE(table()->rowCount(), 1);
+        // Changes within the second after a rebuild: one more rebuild at its end.
+        for (const char *name : {"2.mp4", "3.mp4", "4.mp4"}) {
+            QVERIFY(makeFile(defaultFolder() + "/" + QLatin1String(name), 100));
+            QTest::qWait(20);
+        }
+        QVERIFY(makeFile(defaultFolder() + "/empty.mp4", 0));
+        QTRY_COMPARE(table()->rowCount(), 4);
+        QTRY_VERIFY(!QFile::exists(defaultFolder() + "/empty.mp4"));
+        QVERIFY(QFile::remove(defaultFolder() + "/2.mp4"));
+        QTRY_COMPARE(column(Name), (QStringList{"1.mp4", "3.mp4", "4.mp4"}));
+    }
+
+    // The file being written is spared by the clean-up while still empty on
+    // disk, shows 00:00:00 without being opened, and shows its playing time
+    // once the recorder reports it finished.
+    void recordingInProgressKeepsItsFile()
+    {
+        {
+            const auto settings = openSettingsStore();
+            settings->setValue("Recording/quality", 3);
+            settings->setValue("Recording/frameRate", 10);
+            // Matroska stays empty on disk for the first frames.
+            settings->setValue("Recording/format", 3);
+        }
+        NoisePatch noise(QRect(0, 0, 600, 400));
+        noise.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&noise));
+        QVERIFY(openWindow(QString()));
+        ModalAnswerer answerer(QMessageBox::Ok);
+        auto *toggle = window->findChild<QToolButton *>("toggleButton");
+        toggle->click();
+        const QStringList files = filesIn(defaultFolder());
+        QCOMPARE(files.size(), 1);
+        const QString name = files.first();
+        const QString path = defaultFolder() + "/" + name;
+        FileAccessWatch watch(path);
+        QVERIFY(watch.isValid());
+        if (QFileInfo(path).size() != 0)
+            qInfo("the recording was not empty at the first rebuild: its clean-up is not exercised");
+        rebuild();
+        QVERIFY(QFile::exists(path));
+
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, LongWait);
+        rebuild();
+        QTRY_COMPARE(cell(name, Duration), QStringLiteral("00:00:00"));
+        QTest::qWait(1000);
+        rebuild();
+        QCOMPARE(cell(name, Duration), QStringLiteral("00:00:00"));
+        QCOMPARE(watch.takeAccesses(), 0);
+
+        // Neither delete removes it.
+        answerer.setAnswer(QMessageBox::Yes);
+        menuEntry(0, Delete)->trigger();
+        menuEntry(0, DeleteAll)->trigger();
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(column(Name), QStringList{name});
+        QCOMPARE(answerer.boxes().size(), 4);
+        QCOMPARE(answerer.boxes().at(1).text, "这个文件正在录制，无法删除：" + name);
+        QCOMPARE(answerer.boxes().at(3).text, "1 个文件未能删除：\n" + name + ": 正在录制");
+
+        toggle->click();
+        QTRY_VERIFY_WITH_TIMEOUT(cell(name, Duration) != "00:00:00" && !cell(name, Duration).isEmpty(),
+                                 LongWait);
+        QVERIFY2(QRegularExpression("^00:0\\d:\\d\\d$").match(cell(name, Duration)).hasMatch(),
+                 qPrintable(cell(name, Duration)));
+        QCOMPARE(answerer.boxes().size(), 4);
+    }
+
+    void deletesOneRecording()
+    {
+        const QStringList names = makeSeries(dir(), 5);
+        QVERIFY(!names.isEmpty());
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(column(Name), names);
+
+        ModalAnswerer answerer(QMessageBox::No);
+        menuEntry(1, Delete)->trigger();
+        QCOMPARE(filesIn(dir()), names);
+        QCOMPARE(column(Name), names);
+
+        answerer.setAnswer(QMessageBox::Yes);
+        menuEntry(1, Delete)->trigger();
+        menuEntry(2, Delete)->trigger();
+        const QStringList left = {names[0], names[2], names[4]};
+        QCOMPARE(column(Name), left);
+        QCOMPARE(filesIn(dir()), left);
+        QCOMPARE(answerer.boxes().size(), 3);
+        QCOMPARE(answerer.boxes().last().title, QStringLiteral("删除文件"));
+        QCOMPARE(answerer.boxes().last().text, QStringLiteral("确定要删除这个录制文件吗？"));
+    }
+
+    void deletingAGoneFileSaysSo()
+    {
+        QVERIFY(!makeSeries(dir(), 2).isEmpty());
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(table()->rowCount(), 2);
+        QVERIFY(QFile::remove(dir() + "/000.mp4"));
+        ModalAnswerer answerer(QMessageBox::Yes);
+        menuEntry(0, Delete)->trigger();
+        QCOMPARE(answerer.boxes().size(), 2);
+        QCOMPARE(answerer.boxes().at(1).text, QStringLiteral("文件已不存在：000.mp4"));
+        QCOMPARE(column(Name), QStringList{"001.mp4"});
+    }
+
+    void filesThatCannotBeRemovedStayListed()
+    {
+        const QString mountPoint = dir() + "/readonly";
+        QVERIFY(QDir().mkpath(mountPoint));
+        if (!mount({"-t", "tmpfs", "-o", "size=1m", "tmpfs", mountPoint}))
+            QSKIP("mount refused a tmpfs here (needs root in a namespace that may mount)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint}); });
+        const QStringList names = makeSeries(mountPoint, 3);
+        QVERIFY(!names.isEmpty());
+        QVERIFY(mount({"-o", "remount,ro", mountPoint}));
+
+        QVERIFY(openWindow(mountPoint));
+        QTRY_COMPARE(column(Name), names);
+        ModalAnswerer answerer(QMessageBox::Yes);
+        menuEntry(1, Delete)->trigger();
+        QCOMPARE(answerer.boxes().size(), 2);
+        QVERIFY2(answerer.boxes().at(1).text.startsWith("无法删除文件 001.mp4："),
+                 qPrintable(answerer.boxes().at(1).text));
+        QCOMPARE(column(Name), names);
+
+        menuEntry(0, DeleteAll)->trigger();
+        QTRY_COMPARE(answerer.boxes().size(), 4);
+        const ModalAnswerer::Box summary = answerer.boxes().at(3);
+        QCOMPARE(summary.title, QStringLiteral("清空所有"));
+        QVERIFY2(summary.text.startsWith("3 个文件未能删除：\n000.mp4: "), qPrintable(summary.text));
+        QCOMPARE(column(Name), names);
+        QCOMPARE(filesIn(mountPoint), names);
+    }
+
+    void deletesAllRecordings()
+    {
+        const QStringList names = makeSeries(dir(), 3);
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(column(Name), names);
+
+        ModalAnswerer answerer(QMessageBox::No);
+        menuEntry(2, DeleteAll)->trigger();
+        QCOMPARE(column(Name), names);
+        QCOMPARE(answerer.boxes().at(0).title, QStringLiteral("清空所有"));
+        QCOMPARE(answerer.boxes().at(0).text, QStringLiteral("确定要删除所有录制文件并清空列表吗？"));
+
+        ProgressSpy progress;
+        answerer.setAnswer(QMessageBox::Yes);
+        menuEntry(2, DeleteAll)->trigger();
+        QCOMPARE(progress.values, (QList<int>{1, 2, 3}));
+        QCOMPARE(table()->rowCount(), 0);
+        QCOMPARE(filesIn(dir()), QStringList());
+        QCOMPARE(answerer.boxes().size(), 2);
+    }
+
+    void cancelKeepsTheRest()
+    {
+        const QStringList names = makeSeries(dir(), 300);
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 300, LongWait);
+
+        ModalAnswerer answerer(QMessageBox::Yes);
+        ProgressSpy progress;
+        progress.onValue = [](QProgressDialog *dialog, int value) {
+            if (value == 1)
+                clickCancelLater(dialog);
+        };
+        menuEntry(0, DeleteAll)->trigger();
+        const QStringList left = filesIn(dir());
+        QVERIFY2(!left.isEmpty() && left.size() < names.size(), qPrintable(QString::number(left.size())));
+        // The worker goes from the top row down: what is left is the bottom.
+        QCOMPARE(left, names.mid(names.size() - left.size()));
+        QCOMPARE(column(Name), left);
+    }
+
+    void deleteAllWhileTheWatcherRebuilds()
+    {
+        const QStringList names = makeSeries(defaultFolder(), 150);
+        QVERIFY(openWindow(QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 150, LongWait);
+
+        ModalAnswerer answerer(QMessageBox::Yes);
+        ProgressSpy progress;
+        bool rebuiltMeanwhile = false;
+        progress.onValue = [&](QProgressDialog *, int value) {
+            if (value == 5)
+                QVERIFY(makeFile(defaultFolder() + "/late.mp4", 100, TenOClock.addSecs(60)));
+            if (table()->rowCount() < 150)
+                rebuiltMeanwhile = true;
+        };
+        menuEntry(0, DeleteAll)->trigger();
+        QVERIFY(rebuiltMeanwhile);
+        QCOMPARE(filesIn(defaultFolder()), QStringList{"late.mp4"});
+        QCOMPARE(column(Name), QStringList{"late.mp4"});
+    }
+
+    void playAndLocateHandFileUrlsToTheDesktop()
+    {
+        const QString path = dir() + "/录像 1.mp4";
+        QVERIFY(makeFile(path, 100));
+        QDesktopServices::setUrlHandler("file", this, "openUrl");
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE(table()->rowCount(), 1);
+        menuEntry(0, Play)->trigger();
+        menuEntry(0, Locate)->trigger();
+        QCOMPARE(openedUrls, (QList<QUrl>{QUrl::fromLocalFile(path), QUrl::fromLocalFile(dir())}));
+        QCOMPARE(openedUrls.at(0).toLocalFile(), path);
+    }
+
+    // The tray menu can quit while delete-all runs: the worker stops, and
+    // nothing is deleted after the call has returned. Runs last: the quit
+    // request stays set and would end the event loops of any later test.
+    void quittingDuringDeleteAllStopsTheWorker()
+    {
+        const QStringList names = makeSeries(dir(), 300);
+        QVERIFY(openWindow(dir()));
+        QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 300, LongWait);
+        ModalAnswerer answerer(QMessageBox::Yes);
+        ProgressSpy progress;
+        progress.onValue = [](QProgressDialog *, int value) {
+            if (value == 1)
+                QCoreApplication::exit(0);
+        };
+        menuEntry(0, DeleteAll)->trigger();
+        const QStringList left = filesIn(dir());
+        QVERIFY2(!left.isEmpty() && left.size() < names.size(), qPrintable(QString::number(left.size())));
+        QTest::qWait(500);
+        QCOMPARE(filesIn(dir()), left);
+    }
+};
+
+VEXLO_TEST_MAIN(HistoryTest)
+#include "tst_history.moc"
