@@ -38,6 +38,16 @@ using namespace vexlo::test;
 
 namespace {
 
+QString describe(const QWidget *widget)
+{
+    if (widget == nullptr)
+        return QStringLiteral("none");
+    return QStringLiteral("%1 \"%2\"%3")
+        .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName(),
+             widget->isVisible() ? QString() : QStringLiteral(" (hidden)"));
+}
+
+
 constexpr int BatchTimeoutMs = 180000;
 
 const QStringList Head = {"-progress", "pipe:1", "-hide_banner", "-stats"};
@@ -843,7 +853,11 @@ private slots:
         QVERIFY(activate(window.get()));
         auto *widget = page->findChild<QWidget *>(target);
         widget->setFocus();
-        QTRY_VERIFY(widget->hasFocus());
+        QTRY_VERIFY2(widget->hasFocus(),
+                     qPrintable(QStringLiteral("focus on %1, active window %2, modal %3")
+                                    .arg(describe(QApplication::focusWidget()),
+                                         describe(QApplication::activeWindow()),
+                                         describe(QApplication::activeModalWidget()))));
 
         ModalAnswerer answers;
         QTest::keyClick(widget, Qt::Key(key));
