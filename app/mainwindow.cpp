@@ -8,6 +8,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 constexpr int WindowWidth = 960;
@@ -35,7 +36,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupConnections();
     loadSettings();
+    applyTheme(isDarkTheme);
     setupPreview();
+    applyStoredLanguage();
 
     // Every start begins with these image-watermark values, whatever was stored.
     ui->watermarkSizeSlider->setValue(StartImageSizePercent);
@@ -44,6 +47,7 @@ MainWindow::MainWindow(QWidget *parent)
     recordingConfig.imageOpacity = StartImageOpacity;
 
     connectWatermarkImageOptions();
+    createTrayIcon();
     connectMinimizeToTray();
 
     loadShortcuts();
@@ -85,19 +89,40 @@ void MainWindow::setupConnections()
     setupRecordingPage();
     connectPreviewOptions();
     connectSettingsPage();
+    connectShell();
+}
+
+void MainWindow::connectShell()
+{
+    connect(ui->pushButton_toggle, &QPushButton::clicked, this, &MainWindow::onToggleTheme);
+    connect(ui->pushButton_nav, &QPushButton::clicked, this, &MainWindow::onMenuButtonClicked);
+    // The idle preview is drawn only while it can be seen.
+    connect(ui->contentStack, &QStackedWidget::currentChanged, this,
+            &MainWindow::redrawPreviewIfShown);
 }
 
 void MainWindow::connectNavigation()
 {
     // Titles are translated at the moment of the click, in the current language.
-    connect(ui->recordButton, &QToolButton::clicked, this,
-            [this] { showPage(0, QT_TR_NOOP("录制屏幕")); });
-    connect(ui->historyButton, &QToolButton::clicked, this,
-            [this] { showPage(1, QT_TR_NOOP("录制存档")); });
-    connect(ui->menuButton, &QToolButton::clicked, this,
-            [this] { showPage(2, QT_TR_NOOP("高级配置")); });
-    connect(ui->converterButton, &QToolButton::clicked, this,
-            [this] { showPage(3, QT_TR_NOOP("音视频转换")); });
+    const struct {
+        QToolButton *button;
+        int index;
+        const char *title;
+    } pages[] = {
+        {ui->recordButton, 0, QT_TR_NOOP("录制屏幕")},
+        {ui->historyButton, 1, QT_TR_NOOP("录制存档")},
+        {ui->menuButton, 2, QT_TR_NOOP("高级配置")},
+        {ui->converterButton, 3, QT_TR_NOOP("音视频转换")},
+    };
+    for (const auto &page : pages) {
+        connect(page.button, &QToolButton::clicked, this,
+                [this, page] { showPage(page.index, page.title); });
+        // An assistive technology's toggle checks the button without a click.
+        connect(page.button, &QToolButton::toggled, this, [this, page](bool checked) {
+            if (checked)
+                showPage(page.index, page.title);
+        });
+    }
 }
 
 void MainWindow::showPage(int index, const char *title)

@@ -1,6 +1,6 @@
-// The live preview: a still of the capture target twice a second while idle,
-// every captured frame while recording; the same refresh keeps a running
-// recorder in step with the page's pointer and watermark options.
+// The live preview: a still of the capture target twice a second while idle
+// and in view, every captured frame while recording; the same refresh keeps a
+// running recorder in step with the page's pointer and watermark options.
 #include "app/mainwindow.h"
 
 #include "recorder/screenrecorder.h"
@@ -22,7 +22,7 @@ void MainWindow::setupPreview()
     ui->video_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     connect(recorder, &ScreenRecorder::frameCaptured, this, &MainWindow::showCapturedFrame);
-    connect(previewTimer, &QTimer::timeout, this, &MainWindow::refreshPreview);
+    connect(previewTimer, &QTimer::timeout, this, &MainWindow::onPreviewTimer);
     previewTimer->start(PreviewIntervalMs);
     refreshPreview();
 }
@@ -52,8 +52,39 @@ void MainWindow::connectPreviewOptions()
 
 void MainWindow::redrawPreviewWhenIdle()
 {
-    if (!recordingActive)
+    if (!recordingActive && previewShown())
         refreshPreview();
+}
+
+// The still is worth a grab only where someone can see it: the record page
+// of a window that is neither minimised nor hidden.
+bool MainWindow::previewShown() const
+{
+    return ui->contentStack->currentWidget() == ui->recordPage && isVisible() && !isMinimized();
+}
+
+// Idle and unseen, a tick does nothing. A running recording still takes the
+// page's options at every tick, seen or not.
+void MainWindow::onPreviewTimer()
+{
+    if (previewShown())
+        refreshPreview();
+    else if (recordingActive)
+        pushPreviewOptions();
+}
+
+// Called when the page is shown again or the window restored: the still
+// catches up at once instead of at the next tick.
+void MainWindow::redrawPreviewIfShown()
+{
+    if (!recordingActive && previewShown())
+        refreshPreview();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    redrawPreviewIfShown();
 }
 
 RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
@@ -81,11 +112,17 @@ QGraphicsScene *MainWindow::ensurePreviewScene()
     return ui->video_view->scene();
 }
 
-void MainWindow::refreshPreview()
+RecordingConfig MainWindow::pushPreviewOptions()
 {
     refreshCaptureArea();
     const RecordingConfig config = optionsFromWidgets(recordingConfig);
     pushConfig(config);
+    return config;
+}
+
+void MainWindow::refreshPreview()
+{
+    const RecordingConfig config = pushPreviewOptions();
 
     QPixmap still = recorder->capturePreviewFrame(config.watermarkEnabled);
     if (still.isNull()) {
