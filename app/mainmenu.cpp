@@ -8,8 +8,10 @@
 
 namespace {
 
+// The menu is white in both themes; its text colour is its own so the dark
+// theme's light text does not vanish on it.
 const char *const MenuStyleSheet =
-    "QMenu { background-color: white; border: 1px solid #ddd; }"
+    "QMenu { background-color: white; border: 1px solid #ddd; color: #34495e; }"
     "QMenu::item { padding: 5px 20px; }"
     "QMenu::item:selected { background-color: #e6f2ff; }";
 

@@ -166,6 +166,7 @@ private slots:
 private:
     void connectShell();
     void applyTheme(bool dark);
+    void applyThemeIcons(bool dark);
     void applyStoredLanguage();
     void switchLanguage(const QString &code);
     void loadQtTranslator(const QString &code);

@@ -549,7 +549,8 @@ private slots:
         QVERIFY(iconsShown);
         auto *nav = w<QPushButton>("pushButton_nav");
         QCOMPARE(menuPos, nav->mapToGlobal(QPoint(0, nav->height() + 10)));
-        QCOMPARE(menuSheet, QStringLiteral("QMenu { background-color: white; border: 1px solid #ddd; }"
+        QCOMPARE(menuSheet, QStringLiteral("QMenu { background-color: white; border: 1px solid #ddd; "
+                                           "color: #34495e; }"
                                            "QMenu::item { padding: 5px 20px; }"
                                            "QMenu::item:selected { background-color: #e6f2ff; }"));
         // Built per click, gone when closed.

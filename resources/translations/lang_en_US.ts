@@ -330,7 +330,7 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     </message>
     <message>
         <source>录制最小化</source>
-        <translation>Record &amp; minimize</translation>
+        <translation>Record &amp;&amp; minimize</translation>
     </message>
     <message>
         <source>录制后最小化到任务栏</source>
