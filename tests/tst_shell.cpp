@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
@@ -709,6 +710,7 @@ private slots:
         QTest::newRow("settings page") << 0;
         QTest::newRow("minimised") << 1;
         QTest::newRow("hidden") << 2;
+        QTest::newRow("iconified by the window manager") << 3;
     }
 
     void idlePreviewGrabsOnlyWhileSeen()
@@ -728,8 +730,13 @@ private slots:
             window->showMinimized();
             QTRY_VERIFY(window->isMinimized());
             break;
-        default:
+        case 2:
             window->hide();
+            break;
+        default:
+            QProcess::execute(QStringLiteral("xdotool"),
+                              {"windowminimize", "--sync", QString::number(window->winId())});
+            QTRY_VERIFY(!window->windowHandle()->isExposed());
             break;
         }
         markStill(view);

@@ -9,6 +9,7 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 constexpr int PreviewIntervalMs = 500;
@@ -57,10 +58,12 @@ void MainWindow::redrawPreviewWhenIdle()
 }
 
 // The still is worth a grab only where someone can see it: the record page
-// of a window that is neither minimised nor hidden.
+// of a window that is neither minimised nor hidden. A window the window
+// manager iconifies may keep its normal state here, but it is no longer exposed.
 bool MainWindow::previewShown() const
 {
-    return ui->contentStack->currentWidget() == ui->recordPage && isVisible() && !isMinimized();
+    return ui->contentStack->currentWidget() == ui->recordPage && isVisible() && !isMinimized()
+           && windowHandle() != nullptr && windowHandle()->isExposed();
 }
 
 // Idle and unseen, a tick does nothing. A running recording still takes the
@@ -84,7 +87,18 @@ void MainWindow::redrawPreviewIfShown()
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    redrawPreviewIfShown();
+    // Exposure tells when the window can be seen again, whoever hid it.
+    if (windowHandle() != nullptr)
+        windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        // Seen once the toolkit has handled the exposure.
+        QTimer::singleShot(0, this, &MainWindow::redrawPreviewIfShown);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
