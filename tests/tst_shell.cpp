@@ -441,6 +441,14 @@ private slots:
         const QStringList selectorTexts =
             visibleTexts(regionSelector.get()) + visibleTexts(windowSelector.get());
         const QStringList values = widgetValues(window.get());
+        auto trayEntries = [this] {
+            QStringList texts;
+            if (auto *icon = window->findChild<QSystemTrayIcon *>())
+                for (const QAction *action : icon->contextMenu()->actions())
+                    texts << action->text();
+            return texts;
+        };
+        const QStringList trayTexts = trayEntries();
 
         chooseFromMainMenu(entry);
         QCOMPARE(storedValue("language"), language);
@@ -457,6 +465,7 @@ private slots:
         compareWithTable(selectorTexts,
                          visibleTexts(regionSelector.get()) + visibleTexts(windowSelector.get()),
                          table);
+        compareWithTable(trayTexts, trayEntries(), table);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(widgetValues(window.get()), values);
