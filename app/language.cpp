@@ -103,6 +103,6 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         retranslateForm();
     else if (event->type() == QEvent::WindowStateChange)
-        redrawPreviewIfShown();
+        redrawPreviewWhenIdle();
     QMainWindow::changeEvent(event);
 }

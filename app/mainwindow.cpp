@@ -98,7 +98,7 @@ void MainWindow::connectShell()
     connect(ui->pushButton_nav, &QPushButton::clicked, this, &MainWindow::onMenuButtonClicked);
     // The idle preview is drawn only while it can be seen.
     connect(ui->contentStack, &QStackedWidget::currentChanged, this,
-            &MainWindow::redrawPreviewIfShown);
+            &MainWindow::redrawPreviewWhenIdle);
 }
 
 void MainWindow::connectNavigation()

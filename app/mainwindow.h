@@ -177,7 +177,6 @@ private:
     bool previewShown() const;
     void onPreviewTimer();
     RecordingConfig pushPreviewOptions();
-    void redrawPreviewIfShown();
 
     // The language in force and its two translators; they have no parent and
     // are removed from the application before they die.

@@ -51,6 +51,8 @@ void MainWindow::connectPreviewOptions()
             &MainWindow::redrawPreviewWhenIdle);
 }
 
+// Also called when the page is shown again or the window restored, so the
+// still catches up at once instead of at the next tick.
 void MainWindow::redrawPreviewWhenIdle()
 {
     if (!recordingActive && previewShown())
@@ -76,14 +78,6 @@ void MainWindow::onPreviewTimer()
         pushPreviewOptions();
 }
 
-// Called when the page is shown again or the window restored: the still
-// catches up at once instead of at the next tick.
-void MainWindow::redrawPreviewIfShown()
-{
-    if (!recordingActive && previewShown())
-        refreshPreview();
-}
-
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -96,7 +90,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == windowHandle() && event->type() == QEvent::Expose) {
         // Seen once the toolkit has handled the exposure.
-        QTimer::singleShot(0, this, &MainWindow::redrawPreviewIfShown);
+        QTimer::singleShot(0, this, &MainWindow::redrawPreviewWhenIdle);
     }
     return QMainWindow::eventFilter(watched, event);
 }
