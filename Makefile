@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 HEADLESS := scripts/headless.sh
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench idle-cpu clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,6 +33,10 @@ bench: configure
 	@echo "Running the benchmark, $(SECONDS) s per case..."
 	@$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray -- \
 		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
+
+# CPU the idle window takes on the settings page, minimised and hidden.
+idle-cpu: build
+	@$(HEADLESS) -- $(BUILD_DIR)/bench/vexlo-idle-cpu --seconds $(SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -12,8 +12,12 @@ namespace {
 const QString AutoStartName = QStringLiteral("Vexlo");
 } // namespace
 
+// Locked while a recording runs (its button too), so a reset never changes
+// what a recording captures.
 void MainWindow::restoreDefaultSettings()
 {
+    if (recordingActive)
+        return;
     const auto answer = QMessageBox::question(
         this, tr("重置确认"), tr("确定要将所有设置恢复为默认值吗？此操作无法撤销。"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
@@ -35,6 +39,9 @@ void MainWindow::restoreDefaultSettings()
     ui->watermarkSizeSlider->setValue(80);
     ui->imageOpacityEdit->setText(QStringLiteral("70"));
     loadSettings();
+    // The cleared store says light: the look follows, so flag, icon and
+    // screen agree.
+    applyTheme(isDarkTheme);
     loadShortcuts();
     applyShortcuts();
 

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 constexpr int WindowWidth = 960;
@@ -41,9 +42,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupConnections();
     loadSettings();
+    applyTheme(isDarkTheme);
     watchDefaultOutputFolder();
     setupPreview();
     ui->contentStack->insertWidget(3, mediaConverter);
+    applyStoredLanguage();
     updateRecordingsTable();
 
     // Every start begins with these image-watermark values, whatever was stored.
@@ -53,6 +56,7 @@ MainWindow::MainWindow(QWidget *parent)
     recordingConfig.imageOpacity = StartImageOpacity;
 
     connectWatermarkImageOptions();
+    createTrayIcon();
     connectMinimizeToTray();
 
     loadShortcuts();
@@ -100,6 +104,7 @@ void MainWindow::setupConnections()
     connectPreviewOptions();
     connectSettingsPage();
     connectHistoryPage();
+    connectShell();
 }
 
 void MainWindow::connectSessionEnd()
@@ -124,17 +129,37 @@ void MainWindow::finishForQuit()
     saveSettings();
 }
 
+void MainWindow::connectShell()
+{
+    connect(ui->pushButton_toggle, &QPushButton::clicked, this, &MainWindow::onToggleTheme);
+    connect(ui->pushButton_nav, &QPushButton::clicked, this, &MainWindow::onMenuButtonClicked);
+    // The idle preview is drawn only while it can be seen.
+    connect(ui->contentStack, &QStackedWidget::currentChanged, this,
+            &MainWindow::redrawPreviewWhenIdle);
+}
+
 void MainWindow::connectNavigation()
 {
     // Titles are translated at the moment of the click, in the current language.
-    connect(ui->recordButton, &QToolButton::clicked, this,
-            [this] { showPage(0, QT_TR_NOOP("录制屏幕")); });
-    connect(ui->historyButton, &QToolButton::clicked, this,
-            [this] { showPage(1, QT_TR_NOOP("录制存档")); });
-    connect(ui->menuButton, &QToolButton::clicked, this,
-            [this] { showPage(2, QT_TR_NOOP("高级配置")); });
-    connect(ui->converterButton, &QToolButton::clicked, this,
-            [this] { showPage(3, QT_TR_NOOP("音视频转换")); });
+    const struct {
+        QToolButton *button;
+        int index;
+        const char *title;
+    } pages[] = {
+        {ui->recordButton, 0, QT_TR_NOOP("录制屏幕")},
+        {ui->historyButton, 1, QT_TR_NOOP("录制存档")},
+        {ui->menuButton, 2, QT_TR_NOOP("高级配置")},
+        {ui->converterButton, 3, QT_TR_NOOP("音视频转换")},
+    };
+    for (const auto &page : pages) {
+        connect(page.button, &QToolButton::clicked, this,
+                [this, page] { showPage(page.index, page.title); });
+        // An assistive technology's toggle checks the button without a click.
+        connect(page.button, &QToolButton::toggled, this, [this, page](bool checked) {
+            if (checked)
+                showPage(page.index, page.title);
+        });
+    }
 }
 
 void MainWindow::showPage(int index, const char *title)

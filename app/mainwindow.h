@@ -10,6 +10,9 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <memory>
 
 namespace Ui {
 class MainWindow;
@@ -21,6 +24,7 @@ class QFileSystemWatcher;
 class QGraphicsScene;
 class QMenu;
 class QSystemTrayIcon;
+class QTranslator;
 class QTimer;
 class RegionSelector;
 class ScreenRecorder;
@@ -239,4 +243,40 @@ private:
     // Reported finished although the recorder may still call it current.
     QString finishedRecordingPath;
     // ---- end of history page ----
+
+    // ---- Shell: themes (theme.cpp), languages (language.cpp), the tray
+    // (tray.cpp), the main menu and about dialog (mainmenu.cpp), and the
+    // preview that follows the window's visibility (pages/livepreview.cpp).
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void onToggleTheme();
+    void onTrayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void onMenuButtonClicked();
+    void showAboutDialog();
+
+private:
+    void connectShell();
+    void applyTheme(bool dark);
+    void applyThemeIcons(bool dark);
+    void applyStoredLanguage();
+    void switchLanguage(const QString &code);
+    void loadQtTranslator(const QString &code);
+    void retranslateForm();
+    void createTrayIcon();
+    void retranslateTrayMenu();
+    bool previewShown() const;
+    void onPreviewTimer();
+    RecordingConfig pushPreviewOptions();
+
+    // The language in force and its two translators; they have no parent and
+    // are removed from the application before they die.
+    QString currentLanguage = QStringLiteral("zh_CN");
+    std::unique_ptr<QTranslator> appTranslator;
+    std::unique_ptr<QTranslator> qtTranslator;
+    QMenu *trayMenu = nullptr;
 };

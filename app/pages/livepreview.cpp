@@ -1,6 +1,6 @@
-// The live preview: a still of the capture target twice a second while idle,
-// every captured frame while recording; the same refresh keeps a running
-// recorder in step with the page's pointer and watermark options.
+// The live preview: a still of the capture target twice a second while idle
+// and in view, every captured frame while recording; the same refresh keeps a
+// running recorder in step with the page's pointer and watermark options.
 #include "app/mainwindow.h"
 
 #include "recorder/screenrecorder.h"
@@ -9,6 +9,7 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 constexpr int PreviewIntervalMs = 500;
@@ -22,7 +23,7 @@ void MainWindow::setupPreview()
     ui->video_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     connect(recorder, &ScreenRecorder::frameCaptured, this, &MainWindow::showCapturedFrame);
-    connect(previewTimer, &QTimer::timeout, this, &MainWindow::refreshPreview);
+    connect(previewTimer, &QTimer::timeout, this, &MainWindow::onPreviewTimer);
     previewTimer->start(PreviewIntervalMs);
     refreshPreview();
 }
@@ -50,10 +51,48 @@ void MainWindow::connectPreviewOptions()
             &MainWindow::redrawPreviewWhenIdle);
 }
 
+// Also called when the page is shown again or the window restored, so the
+// still catches up at once instead of at the next tick.
 void MainWindow::redrawPreviewWhenIdle()
 {
-    if (!recordingActive)
+    if (!recordingActive && previewShown())
         refreshPreview();
+}
+
+// The still is worth a grab only where someone can see it: the record page
+// of a window that is neither minimised nor hidden. A window the window
+// manager iconifies may keep its normal state here, but it is no longer exposed.
+bool MainWindow::previewShown() const
+{
+    return ui->contentStack->currentWidget() == ui->recordPage && isVisible() && !isMinimized()
+           && windowHandle() != nullptr && windowHandle()->isExposed();
+}
+
+// Idle and unseen, a tick does nothing. A running recording still takes the
+// page's options at every tick, seen or not.
+void MainWindow::onPreviewTimer()
+{
+    if (previewShown())
+        refreshPreview();
+    else if (recordingActive)
+        pushPreviewOptions();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Exposure tells when the window can be seen again, whoever hid it.
+    if (windowHandle() != nullptr)
+        windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        // Seen once the toolkit has handled the exposure.
+        QTimer::singleShot(0, this, &MainWindow::redrawPreviewWhenIdle);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
@@ -81,11 +120,17 @@ QGraphicsScene *MainWindow::ensurePreviewScene()
     return ui->video_view->scene();
 }
 
-void MainWindow::refreshPreview()
+RecordingConfig MainWindow::pushPreviewOptions()
 {
     refreshCaptureArea();
     const RecordingConfig config = optionsFromWidgets(recordingConfig);
     pushConfig(config);
+    return config;
+}
+
+void MainWindow::refreshPreview()
+{
+    const RecordingConfig config = pushPreviewOptions();
 
     QPixmap still = recorder->capturePreviewFrame(config.watermarkEnabled);
     if (still.isNull()) {

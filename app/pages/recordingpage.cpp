@@ -343,6 +343,8 @@ void MainWindow::setControlsEnabled(bool enabled)
     };
     for (QWidget *widget : locked)
         widget->setEnabled(enabled);
+    // A reset would retarget the recording; a pause does not unlock it.
+    ui->resetButton->setEnabled(enabled && !recordingActive);
 }
 
 void MainWindow::closeSelectors()

@@ -20,7 +20,10 @@ void ModalAnswerer::poll()
     if (box == nullptr || !box->isVisible() || box->property("vexloAnswered").toBool())
         return;
     box->setProperty("vexloAnswered", true);
-    seen.append({box->icon(), box->windowTitle(), box->text()});
+    QStringList buttonTexts;
+    for (const QAbstractButton *shown : box->buttons())
+        buttonTexts << shown->text();
+    seen.append({box->icon(), box->windowTitle(), box->text(), buttonTexts});
     QAbstractButton *button = box->button(answer);
     if (button == nullptr)
         button = box->buttons().value(0);

@@ -20,6 +20,8 @@ public:
         QMessageBox::Icon icon;
         QString title;
         QString text;
+        // Button texts as shown, in the box's order.
+        QStringList buttons;
     };
 
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok,

@@ -67,6 +67,12 @@ inline QString vexloBinary()
     return QStringLiteral(VEXLO_BINARY);
 }
 
+// The source tree, for tests that read its files (translation sources).
+inline QString sourceDir()
+{
+    return QStringLiteral(VEXLO_SOURCE_DIR);
+}
+
 // Build-time data of the tests (generated resource trees and the like).
 inline QString testDataDir()
 {

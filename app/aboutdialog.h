@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class AboutDialog;
+}
+
+// Product name, version, description, contact lines and two links; built
+// for one showing.
+class AboutDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AboutDialog(QWidget *parent = nullptr);
+    ~AboutDialog() override;
+
+private:
+    Ui::AboutDialog *ui;
+};

@@ -1,0 +1,555 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>关于Vexlo</source>
+        <translation>About Vexlo</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;版本:&lt;/b&gt; 1.1.01.02</source>
+        <translation>&lt;b&gt;Version:&lt;/b&gt; 1.1.01.02</translation>
+    </message>
+    <message>
+        <source>简单易用的屏幕录制和音视频批量转码工具，录屏支持全屏、区域和窗口录制，并提供多种输出格式和画质选项。音视频转码支持多种格式一键转换。</source>
+        <translation>A simple and easy-to-use screen recording and audio/video batch transcoding tool. Screen recording supports full screen, region, and window recording, with multiple output formats and quality options available. Audio and video transcoding enables one-click conversion for various formats.</translation>
+    </message>
+    <message>
+        <source>邮箱：support@vexlo.example
+客服：service@vexlo.example（工作日 9:00-18:00）</source>
+        <translation>Email: support@vexlo.example
+Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;mailto:support@vexlo.example&quot;&gt;反馈问题&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;mailto:support@vexlo.example&quot;&gt;Report Issues&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;https://vexlo.example&quot;&gt;访问官网&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;https://vexlo.example&quot;&gt;Official website&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>© 2026 Vexlo 保留所有权利</source>
+        <translation>© 2026 Vexlo. All rights reserved.</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Vexlo</source>
+        <translation>Vexlo</translation>
+    </message>
+    <message>
+        <source>录制屏幕</source>
+        <translation>Screen Recording</translation>
+    </message>
+    <message>
+        <source>录制</source>
+        <translation>Rec</translation>
+    </message>
+    <message>
+        <source>历史存档</source>
+        <translation>History archive</translation>
+    </message>
+    <message>
+        <source>存档</source>
+        <translation>Arch</translation>
+    </message>
+    <message>
+        <source>音视频转码</source>
+        <translation>Media transcode</translation>
+    </message>
+    <message>
+        <source>转换</source>
+        <translation>Conv</translation>
+    </message>
+    <message>
+        <source>高级配置</source>
+        <translation>Advanced</translation>
+    </message>
+    <message>
+        <source>高级</source>
+        <translation>Config</translation>
+    </message>
+    <message>
+        <source>菜单</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>切换主题</source>
+        <translation>Switch theme</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>全屏</source>
+        <translation>Fullscreen</translation>
+    </message>
+    <message>
+        <source>窗口</source>
+        <translation>Window</translation>
+    </message>
+    <message>
+        <source>区域</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>超清</source>
+        <translation>Ultra HD</translation>
+    </message>
+    <message>
+        <source>高清</source>
+        <translation>HD</translation>
+    </message>
+    <message>
+        <source>标清</source>
+        <translation>SD</translation>
+    </message>
+    <message>
+        <source>录制配置</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>麦克风/扬声器</source>
+        <translation>Microphone / Speaker</translation>
+    </message>
+    <message>
+        <source>录制麦克风</source>
+        <translation>Record microphone</translation>
+    </message>
+    <message>
+        <source>录制系统音频</source>
+        <translation>Record system audio</translation>
+    </message>
+    <message>
+        <source>视频</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame Rate</translation>
+    </message>
+    <message>
+        <source>30 FPS</source>
+        <translation>30 FPS</translation>
+    </message>
+    <message>
+        <source>60FPS</source>
+        <translation>60FPS</translation>
+    </message>
+    <message>
+        <source>画质</source>
+        <translation>Video quality​​</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>鼠标指针</source>
+        <translation>Mouse pointer</translation>
+    </message>
+    <message>
+        <source>捕获鼠标指针</source>
+        <translation>Capture mouse pointer</translation>
+    </message>
+    <message>
+        <source>启用点击高亮</source>
+        <translation>Enable click highlighting</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>手型</source>
+        <translation>Hand</translation>
+    </message>
+    <message>
+        <source>十字</source>
+        <translation>Cross</translation>
+    </message>
+    <message>
+        <source>鼠标指针大小</source>
+        <translation>Cursor size</translation>
+    </message>
+    <message>
+        <source>水印配置</source>
+        <translation>Watermark</translation>
+    </message>
+    <message>
+        <source>文字水印</source>
+        <translation>Text watermark</translation>
+    </message>
+    <message>
+        <source>启用文字水印</source>
+        <translation>Enable text watermarking</translation>
+    </message>
+    <message>
+        <source>水印文字</source>
+        <translation>Watermark text</translation>
+    </message>
+    <message>
+        <source>输入水印文字</source>
+        <translation>Enter watermark text</translation>
+    </message>
+    <message>
+        <source>水印位置</source>
+        <translation>Watermark position</translation>
+    </message>
+    <message>
+        <source>右下角</source>
+        <translation>Bottom Right</translation>
+    </message>
+    <message>
+        <source>左下角</source>
+        <translation>Bottom Left</translation>
+    </message>
+    <message>
+        <source>右上角</source>
+        <translation>Top Right</translation>
+    </message>
+    <message>
+        <source>左上角</source>
+        <translation>Top Left</translation>
+    </message>
+    <message>
+        <source>居中</source>
+        <translation>Center</translation>
+    </message>
+    <message>
+        <source>水印大小</source>
+        <translation>Watermark size</translation>
+    </message>
+    <message>
+        <source>超级小(12)</source>
+        <translation>Extra Small (12)</translation>
+    </message>
+    <message>
+        <source>极小 (18)</source>
+        <translation>Very Small (18)</translation>
+    </message>
+    <message>
+        <source>小 (24)</source>
+        <translation>Small (24)</translation>
+    </message>
+    <message>
+        <source>中 (32)</source>
+        <translation>Medium (32)</translation>
+    </message>
+    <message>
+        <source>大 (42)</source>
+        <translation>Large (42)</translation>
+    </message>
+    <message>
+        <source>极大(72)</source>
+        <translation>Very Large (72)</translation>
+    </message>
+    <message>
+        <source>超大(120)</source>
+        <translation>Extra Large (120)</translation>
+    </message>
+    <message>
+        <source>超级大(240)</source>
+        <translation>Huge (240)</translation>
+    </message>
+    <message>
+        <source>水印颜色</source>
+        <translation>Watermark color</translation>
+    </message>
+    <message>
+        <source>选择颜色</source>
+        <translation>Select color</translation>
+    </message>
+    <message>
+        <source>图片水印</source>
+        <translation>Image watermark</translation>
+    </message>
+    <message>
+        <source>启用图片水印</source>
+        <translation>Enable image watermarking</translation>
+    </message>
+    <message>
+        <source>图片水印透明度</source>
+        <translation>Image watermark transparency</translation>
+    </message>
+    <message>
+        <source>图片水印大小</source>
+        <translation>Image watermark size</translation>
+    </message>
+    <message>
+        <source>图片水印路径</source>
+        <translation>Image watermark path</translation>
+    </message>
+    <message>
+        <source>选择图片</source>
+        <translation>Select Picture</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcut</translation>
+    </message>
+    <message>
+        <source>开始录制/停止录制</source>
+        <translation>Start/Stop Recording</translation>
+    </message>
+    <message>
+        <source>暂停录制/继续录制</source>
+        <translation>Pause/Resume Recording</translation>
+    </message>
+    <message>
+        <source>保存配置</source>
+        <translation>Save Configuration</translation>
+    </message>
+    <message>
+        <source>开机启动</source>
+        <translation>Startup</translation>
+    </message>
+    <message>
+        <source>启用开机自启动</source>
+        <translation>Start on boot</translation>
+    </message>
+    <message>
+        <source>录制最小化</source>
+        <translation>Record &amp;&amp; minimize</translation>
+    </message>
+    <message>
+        <source>录制后最小化到任务栏</source>
+        <translation>Minimize to tray after recording</translation>
+    </message>
+    <message>
+        <source>录制后最小化到状态栏</source>
+        <translation>Record to tray</translation>
+    </message>
+    <message>
+        <source>输出位置</source>
+        <translation>Output path</translation>
+    </message>
+    <message>
+        <source>更改...</source>
+        <translation>Change...</translation>
+    </message>
+    <message>
+        <source>默认配置</source>
+        <translation>Default settings</translation>
+    </message>
+    <message>
+        <source>恢复默认配置</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>敬请期待</source>
+        <translation>Coming Soon</translation>
+    </message>
+    <message>
+        <source>重置确认</source>
+        <translation>Reset Confirmation</translation>
+    </message>
+    <message>
+        <source>确定要将所有设置恢复为默认值吗？此操作无法撤销。</source>
+        <translation>Are you sure you want to restore all settings to their defaults? This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>重置成功</source>
+        <translation>Reset Successful</translation>
+    </message>
+    <message>
+        <source>所有设置已恢复为默认值。</source>
+        <translation>All settings have been restored to their defaults.</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Keep</translation>
+    </message>
+    <message>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+    <message>
+        <source>繁體中文</source>
+        <translation>繁體中文</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>About Us</translation>
+    </message>
+    <message>
+        <source>录制存档</source>
+        <translation>Recording Archive</translation>
+    </message>
+    <message>
+        <source>音视频转换</source>
+        <translation>Media Conversion</translation>
+    </message>
+    <message>
+        <source>退出确认</source>
+        <translation>Exit Confirmation</translation>
+    </message>
+    <message>
+        <source>确定要退出程序吗？</source>
+        <translation>Are you sure to exit the program?</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>请先选择有效的录制区域</source>
+        <translation>Please select a valid recording area first</translation>
+    </message>
+    <message>
+        <source>请先选择有效的窗口</source>
+        <translation>Please select a valid window first</translation>
+    </message>
+    <message>
+        <source>无法开始录制</source>
+        <translation>Failed to start recording</translation>
+    </message>
+    <message>
+        <source>录制已开始</source>
+        <translation>Recording started</translation>
+    </message>
+    <message>
+        <source>Vexlo 正在后台录制</source>
+        <translation>Vexlo is recording in the background.</translation>
+    </message>
+    <message>
+        <source>暂停/恢复录制时发生错误</source>
+        <translation>Error occurred while pausing/resuming recording</translation>
+    </message>
+    <message>
+        <source>选择输出目录</source>
+        <translation>Select Output Directory</translation>
+    </message>
+    <message>
+        <source>选择水印颜色</source>
+        <translation>Select Watermark Color</translation>
+    </message>
+    <message>
+        <source>选择水印图片</source>
+        <translation>Select watermark image</translation>
+    </message>
+    <message>
+        <source>Images (*.png *.jpg *.jpeg *.bmp)</source>
+        <translation>Images (*.png *.jpg *.jpeg *.bmp)</translation>
+    </message>
+    <message>
+        <source>冲突</source>
+        <translation>Conflict</translation>
+    </message>
+    <message>
+        <source>不能使用与暂停相同的快捷键</source>
+        <translation>Cannot use the same shortcut key as pause</translation>
+    </message>
+    <message>
+        <source>快捷键不能为空</source>
+        <translation>Shortcut keys cannot be empty</translation>
+    </message>
+    <message>
+        <source>不能使用与录制相同的快捷键</source>
+        <translation>Cannot use the same shortcut keys as recording</translation>
+    </message>
+    <message>
+        <source>录制和暂停快捷键不能相同</source>
+        <translation>The recording and pause shortcut keys cannot be the same</translation>
+    </message>
+    <message>
+        <source>保存成功</source>
+        <translation>Successfully saved</translation>
+    </message>
+    <message>
+        <source>快捷键设置已保存</source>
+        <translation>Shortcut key settings have been saved</translation>
+    </message>
+    <message>
+        <source>恢复窗口</source>
+        <translation>Restore window</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>程序已最小化到托盘</source>
+        <translation>App minimized to tray</translation>
+    </message>
+</context>
+<context>
+    <name>RegionSelector</name>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>拖动鼠标选择区域
+按ESC取消</source>
+        <translation>Drag mouse to select region
+Press ESC to cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenRecorder</name>
+    <message>
+        <source>捕获帧时发生错误: %1</source>
+        <translation>An error occurred while capturing a frame: %1</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg</source>
+        <translation>Failed to initialise FFmpeg</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败，录制已停止: %1</source>
+        <translation>Writing the video file failed; the recording was stopped: %1</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败，录制已停止</source>
+        <translation>Writing the video file failed; the recording was stopped</translation>
+    </message>
+    <message>
+        <source>停止录制时发生错误: %1</source>
+        <translation>An error occurred while stopping the recording: %1</translation>
+    </message>
+</context>
+<context>
+    <name>WindowSelector</name>
+    <message>
+        <source>选择窗口</source>
+        <translation>Select Window</translation>
+    </message>
+    <message>
+        <source>未找到可用窗口</source>
+        <translation>No available windows found</translation>
+    </message>
+</context>
+</TS>
