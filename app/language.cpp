@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include "app/settingsstore.h"
+#include "recorder/screenrecorder.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -92,10 +93,13 @@ void MainWindow::retranslateForm()
         ui->mouseStyleCombo->setCurrentIndex(mouseStyle);
     }
     ui->timeLabel->setText(elapsed);
-    ui->toggleButton->setText(recordingActive ? tr("停止") : tr("开始"));
+    ui->toggleButton->setText(recordingActive        ? tr("停止")
+                              : recorder->isFinishing() ? tr("保存中…")
+                                                        : tr("开始"));
     ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
     updateFrameRateLabel(ui->frameRateSlider->value());
     retranslateTrayMenu();
+    retranslateRecordingsTable();
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -84,13 +84,16 @@ TsTable readTs(const QString &language)
             source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value(QLatin1String("type")).toString();
-            const QString text = xml.readElementText();
             if (type == QLatin1String("unfinished"))
                 table.unfinished << source;
-            else if (type.isEmpty())
+            // Plural texts hold one numerusform element per form.
+            const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            if (type.isEmpty() && !text.trimmed().isEmpty())
                 table.translations[source].insert(text);
         }
     }
+    if (xml.hasError())
+        qWarning() << "lang_" + language + ".ts:" << xml.errorString();
     return table;
 }
 
@@ -657,7 +660,8 @@ private slots:
         QCOMPARE(w<QComboBox>("recordModeCombo")->currentIndex(), 2);
         QCOMPARE(w<QComboBox>("mouseStyleCombo")->currentIndex(), 2);
         QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
-        QCOMPARE(w<QToolButton>("toggleButton")->text(), QStringLiteral("Start"));
+        // "Saving…" until the file is complete.
+        QTRY_COMPARE_WITH_TIMEOUT(w<QToolButton>("toggleButton")->text(), QStringLiteral("Start"), 20000);
         QVERIFY(w<QPushButton>("resetButton")->isEnabled());
 
         const QStringList files = filesIn(outputDir);

@@ -35,6 +35,25 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     </message>
 </context>
 <context>
+    <name>ConversionRunner</name>
+    <message>
+        <source>不支持的文件类型</source>
+        <translation>Unsupported file type</translation>
+    </message>
+    <message>
+        <source>无法启动FFmpeg进程</source>
+        <translation>Could not start the FFmpeg process</translation>
+    </message>
+    <message>
+        <source>ffmpeg 意外终止</source>
+        <translation>ffmpeg ended unexpectedly</translation>
+    </message>
+    <message>
+        <source>ffmpeg 退出代码 %1</source>
+        <translation>ffmpeg exited with code %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Vexlo</source>
@@ -500,6 +519,242 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>程序已最小化到托盘</source>
         <translation>App minimized to tray</translation>
     </message>
+    <message>
+        <source>保存中…</source>
+        <translation>Saving…</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>Filename</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>打开位置</source>
+        <translation>Open Location</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>删除所有</source>
+        <translation>Delete All</translation>
+    </message>
+    <message>
+        <source>删除文件</source>
+        <translation>Delete File</translation>
+    </message>
+    <message>
+        <source>确定要删除这个录制文件吗？</source>
+        <translation>Are you sure to delete this recording file?</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>这个文件正在录制，无法删除：%1</source>
+        <translation>This file is being recorded and cannot be deleted: %1</translation>
+    </message>
+    <message>
+        <source>无法删除文件 %1：%2</source>
+        <translation>Cannot delete the file %1: %2</translation>
+    </message>
+    <message>
+        <source>文件已不存在：%1</source>
+        <translation>The file no longer exists: %1</translation>
+    </message>
+    <message>
+        <source>清空所有</source>
+        <translation>Clear All</translation>
+    </message>
+    <message>
+        <source>确定要删除所有录制文件并清空列表吗？</source>
+        <translation>Are you sure to delete all recording files and clear the list?</translation>
+    </message>
+    <message>
+        <source>正在录制</source>
+        <translation>being recorded</translation>
+    </message>
+    <message>
+        <source>正在删除文件...</source>
+        <translation>Deleting files...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未能删除：</source>
+        <translation>
+            <numerusform>%n file could not be deleted:</numerusform>
+            <numerusform>%n files could not be deleted:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已录制的内容保存在：%1</source>
+        <translation>The recorded part was saved to: %1</translation>
+    </message>
+    <message>
+        <source>录制已停止</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>输出目录必须是本机上的文件夹：
+%1</source>
+        <translation>The output folder must be a folder on this computer:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MediaConverter</name>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>一键转换</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>音频设置</source>
+        <translation>Audio Settings</translation>
+    </message>
+    <message>
+        <source>输出格式:</source>
+        <translation>Output Format:</translation>
+    </message>
+    <message>
+        <source>比特率:</source>
+        <translation>Bitrate:</translation>
+    </message>
+    <message>
+        <source>音频输出</source>
+        <translation>Audio Output</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>视频设置</source>
+        <translation>Video Settings</translation>
+    </message>
+    <message>
+        <source>质量设置:</source>
+        <translation>Quality Settings:</translation>
+    </message>
+    <message>
+        <source>视频输出</source>
+        <translation>Video Output</translation>
+    </message>
+    <message>
+        <source>高质量</source>
+        <translation>High Quality</translation>
+    </message>
+    <message>
+        <source>中等质量</source>
+        <translation>Medium Quality</translation>
+    </message>
+    <message>
+        <source>低质量</source>
+        <translation>Low Quality</translation>
+    </message>
+    <message>
+        <source>320k</source>
+        <translation>320k</translation>
+    </message>
+    <message>
+        <source>128k</source>
+        <translation>128k</translation>
+    </message>
+    <message>
+        <source>选择媒体文件</source>
+        <translation>Select Media Files</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</source>
+        <translation>Media Files (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</translation>
+    </message>
+    <message>
+        <source>选择音频输出目录</source>
+        <translation>Select Audio Output Directory</translation>
+    </message>
+    <message>
+        <source>选择视频输出目录</source>
+        <translation>Select Video Output Directory</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先添加要转换的媒体文件</source>
+        <translation>Please add media files to convert first</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>转换正在进行中</source>
+        <translation>Conversion is in progress</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>The ffmpeg program was not found. Please install ffmpeg.</translation>
+    </message>
+    <message>
+        <source>正在转换媒体文件...</source>
+        <translation>Converting media files...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在转换 (%1/%2): %3</source>
+        <translation>Converting (%1/%2): %3</translation>
+    </message>
+    <message>
+        <source>不支持的文件类型: </source>
+        <translation>Unsupported file type: </translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>Complete</translation>
+    </message>
+    <message>
+        <source>所有媒体文件转换完成</source>
+        <translation>All media files converted successfully</translation>
+    </message>
+    <message>
+        <source>%1 个文件未能转换：</source>
+        <translation>%1 file(s) could not be converted:</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -534,11 +789,79 @@ Press ESC to cancel</translation>
     </message>
     <message>
         <source>写入视频文件失败，录制已停止</source>
-        <translation>Writing the video file failed; the recording was stopped</translation>
+        <translation type="vanished">Writing the video file failed; the recording was stopped</translation>
     </message>
     <message>
         <source>停止录制时发生错误: %1</source>
-        <translation>An error occurred while stopping the recording: %1</translation>
+        <translation type="vanished">An error occurred while stopping the recording: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出格式上下文</source>
+        <translation>Creating the output format context failed</translation>
+    </message>
+    <message>
+        <source>无法创建视频流</source>
+        <translation>Creating the video stream failed</translation>
+    </message>
+    <message>
+        <source>无法找到视频编码器</source>
+        <translation>No video encoder found</translation>
+    </message>
+    <message>
+        <source>无法分配视频编码器上下文</source>
+        <translation>Allocating the encoder context failed</translation>
+    </message>
+    <message>
+        <source>无法打开视频编码器</source>
+        <translation>Opening the video encoder failed</translation>
+    </message>
+    <message>
+        <source>无法复制视频编码器参数</source>
+        <translation>Copying the encoder parameters failed</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧</source>
+        <translation>Allocating the video frame failed</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧缓冲区</source>
+        <translation>Allocating the frame buffer failed</translation>
+    </message>
+    <message>
+        <source>无法打开输出文件</source>
+        <translation>Opening the output file failed</translation>
+    </message>
+    <message>
+        <source>无法写入文件头: %1</source>
+        <translation>Writing the file header failed: %1</translation>
+    </message>
+    <message>
+        <source>输出文件夹不是本地的绝对路径: %1</source>
+        <translation>The output folder is not an absolute local path: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹 %1: %2</source>
+        <translation>Could not create the output folder %1: %2</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
+        <translation>Only %1 MiB free on the output folder&apos;s disk; a recording needs at least %2 MiB to start</translation>
+    </message>
+    <message>
+        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
+        <translation>The output file or its folder was deleted or moved; the recording has stopped</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
+        <translation>Only %1 MiB left on the output folder&apos;s disk; the recording has stopped</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg: %1</source>
+        <translation>FFmpeg initialisation failed: %1</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败（%1），录制已停止</source>
+        <translation>Writing the video file failed (%1); the recording has stopped</translation>
     </message>
 </context>
 <context>

@@ -35,6 +35,25 @@
     </message>
 </context>
 <context>
+    <name>ConversionRunner</name>
+    <message>
+        <source>不支持的文件类型</source>
+        <translation>不支援的檔案類型</translation>
+    </message>
+    <message>
+        <source>无法启动FFmpeg进程</source>
+        <translation>無法啟動 FFmpeg 處理程序</translation>
+    </message>
+    <message>
+        <source>ffmpeg 意外终止</source>
+        <translation>ffmpeg 意外終止</translation>
+    </message>
+    <message>
+        <source>ffmpeg 退出代码 %1</source>
+        <translation>ffmpeg 結束代碼 %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Vexlo</source>
@@ -500,6 +519,241 @@
         <source>程序已最小化到托盘</source>
         <translation>程式已最小化到系統匣</translation>
     </message>
+    <message>
+        <source>保存中…</source>
+        <translation>儲存中…</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>檔名</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>大小</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>時長</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>打开位置</source>
+        <translation>開啟位置</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>删除所有</source>
+        <translation>刪除所有</translation>
+    </message>
+    <message>
+        <source>删除文件</source>
+        <translation>刪除檔案</translation>
+    </message>
+    <message>
+        <source>确定要删除这个录制文件吗？</source>
+        <translation>確定要刪除這個錄製檔案嗎？</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>这个文件正在录制，无法删除：%1</source>
+        <translation>這個檔案正在錄製，無法刪除：%1</translation>
+    </message>
+    <message>
+        <source>无法删除文件 %1：%2</source>
+        <translation>無法刪除檔案 %1：%2</translation>
+    </message>
+    <message>
+        <source>文件已不存在：%1</source>
+        <translation>檔案已不存在：%1</translation>
+    </message>
+    <message>
+        <source>清空所有</source>
+        <translation>清空所有</translation>
+    </message>
+    <message>
+        <source>确定要删除所有录制文件并清空列表吗？</source>
+        <translation>確定要刪除所有錄製檔案並清空列表嗎？</translation>
+    </message>
+    <message>
+        <source>正在录制</source>
+        <translation>正在錄製</translation>
+    </message>
+    <message>
+        <source>正在删除文件...</source>
+        <translation>正在刪除檔案...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未能删除：</source>
+        <translation>
+            <numerusform>%n 個檔案未能刪除：</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已录制的内容保存在：%1</source>
+        <translation>已錄製的內容儲存在：%1</translation>
+    </message>
+    <message>
+        <source>录制已停止</source>
+        <translation>錄製已停止</translation>
+    </message>
+    <message>
+        <source>输出目录必须是本机上的文件夹：
+%1</source>
+        <translation>輸出目錄必須是本機上的資料夾：
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MediaConverter</name>
+    <message>
+        <source>添加</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>一键转换</source>
+        <translation>一鍵轉換</translation>
+    </message>
+    <message>
+        <source>音频设置</source>
+        <translation>音訊設定</translation>
+    </message>
+    <message>
+        <source>输出格式:</source>
+        <translation>輸出格式:</translation>
+    </message>
+    <message>
+        <source>比特率:</source>
+        <translation>位元率:</translation>
+    </message>
+    <message>
+        <source>音频输出</source>
+        <translation>音訊輸出</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>選擇</translation>
+    </message>
+    <message>
+        <source>视频设置</source>
+        <translation>影片設定</translation>
+    </message>
+    <message>
+        <source>质量设置:</source>
+        <translation>品質設定:</translation>
+    </message>
+    <message>
+        <source>视频输出</source>
+        <translation>影片輸出</translation>
+    </message>
+    <message>
+        <source>高质量</source>
+        <translation>高品質</translation>
+    </message>
+    <message>
+        <source>中等质量</source>
+        <translation>中等品質</translation>
+    </message>
+    <message>
+        <source>低质量</source>
+        <translation>低品質</translation>
+    </message>
+    <message>
+        <source>320k</source>
+        <translation>320k</translation>
+    </message>
+    <message>
+        <source>128k</source>
+        <translation>128k</translation>
+    </message>
+    <message>
+        <source>选择媒体文件</source>
+        <translation>選擇媒體檔案</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</source>
+        <translation>媒體檔案 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</translation>
+    </message>
+    <message>
+        <source>选择音频输出目录</source>
+        <translation>選擇音訊輸出目錄</translation>
+    </message>
+    <message>
+        <source>选择视频输出目录</source>
+        <translation>選擇影片輸出目錄</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>请先添加要转换的媒体文件</source>
+        <translation>請先新增要轉換的媒體檔案</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>資訊</translation>
+    </message>
+    <message>
+        <source>转换正在进行中</source>
+        <translation>轉換正在進行中</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>未找到 ffmpeg 程式，請先安裝 ffmpeg。</translation>
+    </message>
+    <message>
+        <source>正在转换媒体文件...</source>
+        <translation>正在轉換媒體檔案...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>正在转换 (%1/%2): %3</source>
+        <translation>正在轉換 (%1/%2): %3</translation>
+    </message>
+    <message>
+        <source>不支持的文件类型: </source>
+        <translation>不支援的檔案類型: </translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>所有媒体文件转换完成</source>
+        <translation>所有媒體檔案轉換完成</translation>
+    </message>
+    <message>
+        <source>%1 个文件未能转换：</source>
+        <translation>%1 個檔案未能轉換：</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -534,11 +788,79 @@
     </message>
     <message>
         <source>写入视频文件失败，录制已停止</source>
-        <translation>寫入影片檔案失敗，錄製已停止</translation>
+        <translation type="vanished">寫入影片檔案失敗，錄製已停止</translation>
     </message>
     <message>
         <source>停止录制时发生错误: %1</source>
-        <translation>停止錄製時發生錯誤: %1</translation>
+        <translation type="vanished">停止錄製時發生錯誤: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出格式上下文</source>
+        <translation>無法建立輸出格式上下文</translation>
+    </message>
+    <message>
+        <source>无法创建视频流</source>
+        <translation>無法建立影片串流</translation>
+    </message>
+    <message>
+        <source>无法找到视频编码器</source>
+        <translation>無法找到影片編碼器</translation>
+    </message>
+    <message>
+        <source>无法分配视频编码器上下文</source>
+        <translation>無法分配影片編碼器上下文</translation>
+    </message>
+    <message>
+        <source>无法打开视频编码器</source>
+        <translation>無法開啟影片編碼器</translation>
+    </message>
+    <message>
+        <source>无法复制视频编码器参数</source>
+        <translation>無法複製影片編碼器參數</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧</source>
+        <translation>無法分配影格</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧缓冲区</source>
+        <translation>無法分配影格緩衝區</translation>
+    </message>
+    <message>
+        <source>无法打开输出文件</source>
+        <translation>無法開啟輸出檔案</translation>
+    </message>
+    <message>
+        <source>无法写入文件头: %1</source>
+        <translation>無法寫入檔案標頭: %1</translation>
+    </message>
+    <message>
+        <source>输出文件夹不是本地的绝对路径: %1</source>
+        <translation>輸出資料夾不是本機的絕對路徑: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹 %1: %2</source>
+        <translation>無法建立輸出資料夾 %1: %2</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
+        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，開始錄製至少需要 %2 MiB</translation>
+    </message>
+    <message>
+        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
+        <translation>輸出檔案或其資料夾已被刪除或移走，錄製已停止</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
+        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，錄製已停止</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg: %1</source>
+        <translation>無法初始化FFmpeg: %1</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败（%1），录制已停止</source>
+        <translation>寫入影片檔案失敗（%1），錄製已停止</translation>
     </message>
 </context>
 <context>
