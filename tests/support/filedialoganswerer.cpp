@@ -29,6 +29,9 @@ void FileDialogAnswerer::poll()
     seenDirectory = dialog->directory().absolutePath();
     seenFilters = dialog->nameFilters();
 
+    // Answered once it has the focus, as by a user: closed before the window
+    // manager has shown it, it leaves the toolkit's focus on a hidden window.
+    activate(dialog);
     auto *nameField = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     if (typed.isNull() || nameField == nullptr) {
         QTest::keyClick(dialog, Qt::Key_Escape);
@@ -36,7 +39,6 @@ void FileDialogAnswerer::poll()
     }
     // The dialog matches typed names against its list only while the field
     // has the focus, as it has for a user typing there.
-    activate(dialog);
     nameField->setFocus();
     if (!QTest::qWaitFor([nameField] { return nameField->hasFocus(); }, 5000))
         qWarning("The file dialog's name field did not get the focus");

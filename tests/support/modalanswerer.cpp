@@ -19,6 +19,12 @@ void ModalAnswerer::poll()
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible() || box->property("vexloAnswered").toBool())
         return;
+    // As a user would, answer a box only once it is on screen with the focus.
+    // Closed before that, it leaves the toolkit believing a hidden window has
+    // the focus: the focus-in of the window below went to the box's
+    // activation, which never happened.
+    if (!box->isActiveWindow())
+        return;
     box->setProperty("vexloAnswered", true);
     QStringList buttonTexts;
     for (const QAbstractButton *shown : box->buttons())

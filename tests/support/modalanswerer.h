@@ -9,7 +9,8 @@
 namespace vexlo::test {
 
 // Answers every modal message box that opens while it lives with one button,
-// and records what each box said. Works inside nested event loops of exec().
+// once the box has the focus, and records what each box said. Works inside
+// nested event loops of exec().
 class ModalAnswerer : public QObject
 {
     Q_OBJECT

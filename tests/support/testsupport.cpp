@@ -30,12 +30,16 @@ IsolatedHome::IsolatedHome()
 
 bool activate(QWidget *window)
 {
+    // Not QTest::qWaitForWindowActive: QWindow::isActive also holds while the
+    // focus window is a transient of this one, even a hidden one, and then no
+    // widget here can take the keyboard focus.
+    const auto active = [window] { return window->isActiveWindow(); };
     window->activateWindow();
-    if (QTest::qWaitForWindowActive(window, 1000))
+    if (QTest::qWaitFor(active, 1000))
         return true;
     QProcess::execute(QStringLiteral("xdotool"),
                       {"windowactivate", "--sync", QString::number(window->winId())});
-    return QTest::qWaitForWindowActive(window, 5000);
+    return QTest::qWaitFor(active, 5000);
 }
 
 bool waitUntilFinished(ScreenRecorder &recorder, int timeoutMs)
