@@ -1,5 +1,7 @@
 #include "app/aboutdialog.h"
 
+#include "app/identity.h"
+
 #include "ui_aboutdialog.h"
 
 AboutDialog::AboutDialog(QWidget *parent)
@@ -7,6 +9,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     , ui(new Ui::AboutDialog)
 {
     ui->setupUi(this);
+    ui->versionLabel->setText(tr("<b>版本:</b> %1").arg(vexlo::applicationVersion()));
 }
 
 AboutDialog::~AboutDialog()

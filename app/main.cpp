@@ -1,5 +1,8 @@
+#include "app/commandline.h"
+#include "app/identity.h"
 #include "app/mainwindow.h"
 #include "app/quitsignals.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
 
 #include <QApplication>
@@ -8,12 +11,36 @@
 
 int main(int argc, char *argv[])
 {
+    const QStringList arguments = vexlo::argumentList(argc, argv);
+    if (const auto status = vexlo::handleCommandLine(arguments))
+        return *status;
+
+    // platform/ needs an X connection: the X11 backend, also on a Wayland
+    // session through its compatibility server, unless the user chose one.
+    const bool platformChosen = !vexlo::toolkitOption(arguments, QStringLiteral("platform")).isEmpty()
+                                || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!platformChosen)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    // Programs started from here (players, ffmpeg) choose their own.
+    if (!platformChosen)
+        qunsetenv("QT_QPA_PLATFORM");
+    vexlo::applyIdentity();
+
+    vexlo::SingleInstance instance(vexlo::toolkitOption(arguments, QStringLiteral("display")));
+    if (instance.claim() == vexlo::SingleInstance::Role::HandedOver)
+        return 0;
+
     std::set_terminate(vexlo::onFatalTerminate);
     // A quit signal ends every event loop, modal ones included, without asking
     // the windows; the main window then finishes the recording and saves.
     vexlo::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &vexlo::QuitSignals::received, &application,
                      [] { QCoreApplication::exit(0); });
-    return vexlo::runGuarded(application, [] { return std::make_unique<MainWindow>(); });
+    return vexlo::runGuarded(application, [&instance] {
+        auto window = std::make_unique<MainWindow>();
+        QObject::connect(&instance, &vexlo::SingleInstance::activationRequested, window.get(),
+                         &MainWindow::showForAnotherStart);
+        return window;
+    });
 }

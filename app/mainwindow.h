@@ -47,6 +47,10 @@ public:
     // finishes a running recording, waits for its file, saves the settings.
     void finishForQuit();
 
+    // Another start of the program asked for the window (tray.cpp): it comes
+    // back from the tray as on a double click there, or to the front.
+    void showForAnotherStart();
+
 private slots:
     // Connected by object name when the form is built.
     void on_pushButton_close_clicked();

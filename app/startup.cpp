@@ -1,9 +1,12 @@
 #include "app/startup.h"
 
+#include "app/sessionnotice.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 #include <QtDebug>
 
@@ -62,6 +65,8 @@ int runGuarded(QApplication &application, const WindowFactory &makeWindow)
 
         const std::unique_ptr<QWidget> window = makeWindow();
         window->show();
+        // Told once the window is on screen, from the event loop.
+        QTimer::singleShot(0, window.get(), [w = window.get()] { showSessionNotice(w); });
         return QApplication::exec();
     } catch (const std::exception &e) {
         const QString what = QString::fromLocal8Bit(e.what());

@@ -20,7 +20,8 @@ bool loadStyleSheet(QApplication &application);
 
 // Everything main does after the application object exists and the terminate
 // handler is installed: quiets FFmpeg, applies the style sheet, shows the
-// window made by makeWindow and runs the event loop. Exceptions end in the
+// window made by makeWindow, tells about a Wayland session (see
+// sessionnotice.h) and runs the event loop. Exceptions end in the
 // fatal box and -1. The window is destroyed before this returns.
 int runGuarded(QApplication &application, const WindowFactory &makeWindow);
 

@@ -51,6 +51,18 @@ void MainWindow::onTrayIconActivated(QSystemTrayIcon::ActivationReason reason)
     activateWindow();
 }
 
+void MainWindow::showForAnotherStart()
+{
+    if (hiddenToTray && trayIcon != nullptr) {
+        onTrayIconActivated(QSystemTrayIcon::DoubleClick);
+        return;
+    }
+    if (isMinimized() || !isVisible())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (trayIcon != nullptr && trayIcon->isVisible() && ui->RecMinToTray->isChecked()) {
