@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 HEADLESS := scripts/headless.sh
 
-.PHONY: deps configure build run test bench idle-cpu clean
+.PHONY: deps configure build run test bench idle-cpu install package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -37,6 +37,18 @@ bench: configure
 # CPU the idle window takes on the settings page, minimised and hidden.
 idle-cpu: build
 	@$(HEADLESS) -- $(BUILD_DIR)/bench/vexlo-idle-cpu --seconds $(SECONDS)
+
+# Installs under CMAKE_INSTALL_PREFIX (/usr/local unless configured
+# otherwise, or PREFIX=...), below DESTDIR when it is given.
+PREFIX ?=
+install: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target vexlo vexlo_data
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package, written to $(BUILD_DIR)/vexlo_<version>_<arch>.deb
+# (cpack installs from a complete build).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -21,6 +21,8 @@ packages=(
   xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils imagemagick
   # CJK glyphs: the interface speaks Chinese by default
   fonts-wqy-microhei
+  # installation: launcher and AppStream validators, the package's tools
+  desktop-file-utils appstream lintian dpkg-dev
   # tests: recordings read by the GStreamer stack most Linux players use
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-libav
 )

@@ -303,6 +303,7 @@ private slots:
         w<QLineEdit>("watermarkTextEdit")->setText(QStringLiteral("gone"));
         restart();
         QVERIFY(QFile::exists(platform::autoStartEntryPath("Vexlo")));
+        openSettingsStore()->setValue("waylandNoticeDismissed", true);
 
         ModalAnswerer answerer(QMessageBox::Yes);
         QTest::mouseClick(w<QPushButton>("resetButton"), Qt::LeftButton);
@@ -316,6 +317,7 @@ private slots:
             QCOMPARE(settings->value("Shortcuts/pause").toString(), QStringLiteral("Ctrl+Alt+P"));
             QCOMPARE(settings->value("minimizeToTray").toBool(), false);
             QVERIFY(!settings->contains("Recording/frameRate"));
+            QVERIFY(!settings->contains("waylandNoticeDismissed"));
         }
         QCOMPARE(w<QSlider>("frameRateSlider")->value(), 30);
         QCOMPARE(w<QLineEdit>("watermarkTextEdit")->text(), QStringLiteral("Vexlo"));

@@ -1,6 +1,7 @@
 // The application shell: themes, languages, the tray, the main menu and the
 // about dialog, the idle preview, and what assistive technologies reach.
 #include "app/aboutdialog.h"
+#include "app/identity.h"
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 #include "selectors/regionselector.h"
@@ -427,7 +428,12 @@ private slots:
     {
         QFETCH(QString, entry);
         QFETCH(QString, language);
-        const TsTable table = readTs(language);
+        TsTable table = readTs(language);
+        // The about dialog fills the version into its text.
+        const QString versionSource = QStringLiteral("<b>版本:</b> %1");
+        const QString version = vexlo::applicationVersion();
+        for (const QString &translation : table.translations.value(versionSource))
+            table.translations[versionSource.arg(version)].insert(translation.arg(version));
         startWindow();
         // Values away from the form's first items, where a retranslation would put them.
         w<QComboBox>("mouseStyleCombo")->setCurrentIndex(2);

@@ -7,6 +7,7 @@
 
 #include "support/modalanswerer.h"
 #include "support/recordedvideo.h"
+#include "support/runningprogram.h"
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ extern "C" {
 
 using vexlo::test::LogCapture;
 using vexlo::test::ModalAnswerer;
+using vexlo::test::RunningProgram;
 
 namespace {
 
@@ -43,69 +45,6 @@ std::unique_ptr<QWidget> windowThatQuits(bool *shown)
     });
     return window;
 }
-
-// The real program in a home of its own, started as a user would.
-class RunningProgram
-{
-public:
-    RunningProgram()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        for (const char *name : {"CONFIG", "DATA", "CACHE", "RUNTIME"}) {
-            const QString dir = home.path() + '/' + QString::fromLatin1(name).toLower();
-            QDir().mkpath(dir);
-            env.insert(QStringLiteral("XDG_%1_%2").arg(name, name == QLatin1String("RUNTIME")
-                                                                  ? "DIR" : "HOME"),
-                       dir);
-        }
-        QFile::setPermissions(home.path() + "/runtime",
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        process.setProcessEnvironment(env);
-    }
-
-    ~RunningProgram()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(10000);
-        }
-    }
-
-    QString homePath() const { return home.path(); }
-    QString storeFile() const { return home.path() + "/config/Vexlo/VexloRecorder.conf"; }
-    QString recordingsFolder() const { return home.path() + "/Videos/Vexlo"; }
-
-    bool start()
-    {
-        process.start(vexlo::test::vexloBinary(), {});
-        return process.waitForStarted(10000);
-    }
-
-    // The id of the program's main window once it is shown, or empty.
-    QString waitForWindow(int timeoutMs)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        do {
-            QProcess search;
-            search.start(QStringLiteral("xdotool"),
-                         {"search", "--onlyvisible", "--pid", QString::number(process.processId()),
-                          "--name", "^Vexlo$"});
-            search.waitForFinished(5000);
-            const QString id = QString::fromLatin1(search.readAllStandardOutput()).trimmed();
-            if (!id.isEmpty())
-                return id.section('\n', 0, 0);
-            QTest::qWait(100);
-        } while (clock.elapsed() < timeoutMs);
-        return QString();
-    }
-
-    QProcess process;
-
-private:
-    QTemporaryDir home;
-};
 
 } // namespace
 

@@ -8,10 +8,6 @@
         <translation>About Vexlo</translation>
     </message>
     <message>
-        <source>&lt;b&gt;版本:&lt;/b&gt; 1.1.01.02</source>
-        <translation>&lt;b&gt;Version:&lt;/b&gt; 1.1.01.02</translation>
-    </message>
-    <message>
         <source>简单易用的屏幕录制和音视频批量转码工具，录屏支持全屏、区域和窗口录制，并提供多种输出格式和画质选项。音视频转码支持多种格式一键转换。</source>
         <translation>A simple and easy-to-use screen recording and audio/video batch transcoding tool. Screen recording supports full screen, region, and window recording, with multiple output formats and quality options available. Audio and video transcoding enables one-click conversion for various formats.</translation>
     </message>
@@ -32,6 +28,49 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>© 2026 Vexlo 保留所有权利</source>
         <translation>© 2026 Vexlo. All rights reserved.</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;版本:&lt;/b&gt; %1</source>
+        <translation>&lt;b&gt;Version:&lt;/b&gt; %1</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>用法：%1 [选项]</source>
+        <translation>Usage: %1 [options]</translation>
+    </message>
+    <message>
+        <source>录制屏幕，批量转换音视频文件。</source>
+        <translation>Records the screen and converts audio and video files in batches.</translation>
+    </message>
+    <message>
+        <source>选项：</source>
+        <translation>Options:</translation>
+    </message>
+    <message>
+        <source>显示此帮助并退出。</source>
+        <translation>Show this help and exit.</translation>
+    </message>
+    <message>
+        <source>显示版本并退出。</source>
+        <translation>Show the version and exit.</translation>
+    </message>
+    <message>
+        <source>也接受 Qt 的标准选项，例如 -platform、-display、-style、-name 和 -session。</source>
+        <translation>Qt&apos;s standard options are accepted too, such as -platform, -display, -style, -name and -session.</translation>
+    </message>
+    <message>
+        <source>未知选项：%1</source>
+        <translation>Unknown option: %1</translation>
+    </message>
+    <message>
+        <source>选项缺少值：%1</source>
+        <translation>Missing value for option: %1</translation>
+    </message>
+    <message>
+        <source>多余的参数：%1</source>
+        <translation>Unexpected argument: %1</translation>
     </message>
 </context>
 <context>
@@ -862,6 +901,23 @@ Press ESC to cancel</translation>
     <message>
         <source>写入视频文件失败（%1），录制已停止</source>
         <translation>Writing the video file failed (%1); the recording has stopped</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotice</name>
+    <message>
+        <source>Wayland 会话</source>
+        <translation>Wayland session</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
+要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
+        <translation>This desktop is a Wayland session. Vexlo runs through the X11 compatibility server and sees only the windows of X11 programs: in full-screen and region recordings everything outside those windows is black, and window recording can choose only windows of X11 programs.
+To record the whole desktop, log out and log in to an X11 (Xorg) session.</translation>
+    </message>
+    <message>
+        <source>不再显示</source>
+        <translation>Do not show again</translation>
     </message>
 </context>
 <context>

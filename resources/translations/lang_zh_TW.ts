@@ -8,10 +8,6 @@
         <translation>關於Vexlo</translation>
     </message>
     <message>
-        <source>&lt;b&gt;版本:&lt;/b&gt; 1.1.01.02</source>
-        <translation>&lt;b&gt;版本:&lt;/b&gt; 1.1.01.02</translation>
-    </message>
-    <message>
         <source>简单易用的屏幕录制和音视频批量转码工具，录屏支持全屏、区域和窗口录制，并提供多种输出格式和画质选项。音视频转码支持多种格式一键转换。</source>
         <translation>簡單易用的螢幕錄影和影音批次轉碼工具，錄影支援全螢幕、區域和視窗錄製，並提供多種輸出格式和畫質選項。影音轉碼支援多種格式一鍵轉換。</translation>
     </message>
@@ -32,6 +28,49 @@
     <message>
         <source>© 2026 Vexlo 保留所有权利</source>
         <translation>© 2026 Vexlo 保留所有權利</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;版本:&lt;/b&gt; %1</source>
+        <translation>&lt;b&gt;版本:&lt;/b&gt; %1</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>用法：%1 [选项]</source>
+        <translation>用法：%1 [選項]</translation>
+    </message>
+    <message>
+        <source>录制屏幕，批量转换音视频文件。</source>
+        <translation>錄製螢幕，批次轉換影音檔案。</translation>
+    </message>
+    <message>
+        <source>选项：</source>
+        <translation>選項：</translation>
+    </message>
+    <message>
+        <source>显示此帮助并退出。</source>
+        <translation>顯示此說明並結束。</translation>
+    </message>
+    <message>
+        <source>显示版本并退出。</source>
+        <translation>顯示版本並結束。</translation>
+    </message>
+    <message>
+        <source>也接受 Qt 的标准选项，例如 -platform、-display、-style、-name 和 -session。</source>
+        <translation>也接受 Qt 的標準選項，例如 -platform、-display、-style、-name 和 -session。</translation>
+    </message>
+    <message>
+        <source>未知选项：%1</source>
+        <translation>未知選項：%1</translation>
+    </message>
+    <message>
+        <source>选项缺少值：%1</source>
+        <translation>選項缺少值：%1</translation>
+    </message>
+    <message>
+        <source>多余的参数：%1</source>
+        <translation>多餘的參數：%1</translation>
     </message>
 </context>
 <context>
@@ -861,6 +900,23 @@
     <message>
         <source>写入视频文件失败（%1），录制已停止</source>
         <translation>寫入影片檔案失敗（%1），錄製已停止</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotice</name>
+    <message>
+        <source>Wayland 会话</source>
+        <translation>Wayland 工作階段</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
+要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
+        <translation>目前桌面是 Wayland 工作階段。Vexlo 透過 X11 相容服務執行，只能看到 X11 程式的視窗：全螢幕和區域錄製中，這些視窗以外的部分都是黑色，視窗錄製也只能選擇 X11 程式的視窗。
+要錄製整個桌面，請登出後選擇 X11（Xorg）工作階段登入。</translation>
+    </message>
+    <message>
+        <source>不再显示</source>
+        <translation>不再顯示</translation>
     </message>
 </context>
 <context>

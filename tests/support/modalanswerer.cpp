@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 
 namespace vexlo::test {
 
@@ -29,7 +30,11 @@ void ModalAnswerer::poll()
     QStringList buttonTexts;
     for (const QAbstractButton *shown : box->buttons())
         buttonTexts << shown->text();
-    seen.append({box->icon(), box->windowTitle(), box->text(), buttonTexts});
+    QCheckBox *check = box->checkBox();
+    seen.append({box->icon(), box->windowTitle(), box->text(), buttonTexts,
+                 check != nullptr ? check->text() : QString()});
+    if (check != nullptr && tickCheckBox)
+        check->setChecked(true);
     QAbstractButton *button = box->button(answer);
     if (button == nullptr)
         button = box->buttons().value(0);

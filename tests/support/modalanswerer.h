@@ -23,18 +23,23 @@ public:
         QString text;
         // Button texts as shown, in the box's order.
         QStringList buttons;
+        // The text of the box's check box, empty when it has none.
+        QString checkBoxText;
     };
 
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok,
                            QObject *parent = nullptr);
 
     void setAnswer(QMessageBox::StandardButton answer) { this->answer = answer; }
+    // Ticks a box's check box (such as "do not show again") before answering.
+    void setTickCheckBox(bool tick) { tickCheckBox = tick; }
     const QList<Box> &boxes() const { return seen; }
 
 private:
     void poll();
 
     QMessageBox::StandardButton answer;
+    bool tickCheckBox = false;
     QTimer timer;
     QList<Box> seen;
 };

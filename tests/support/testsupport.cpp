@@ -26,6 +26,8 @@ IsolatedHome::IsolatedHome()
     QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                  | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit());
+    qputenv("XDG_SESSION_TYPE", "x11");
+    qunsetenv("WAYLAND_DISPLAY");
 }
 
 bool activate(QWidget *window)

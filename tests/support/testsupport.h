@@ -12,6 +12,9 @@ namespace vexlo::test {
 
 // Points HOME and the XDG folders at a fresh temporary folder for the whole
 // test program, so no test reads or writes the real user's settings or files.
+// The runtime folder is private too, so a started program never meets a
+// real Vexlo (or another test's) as its running instance, and the session
+// is an X11 one whatever the desktop running the tests is.
 class IsolatedHome
 {
 public:
