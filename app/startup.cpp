@@ -7,17 +7,49 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWindow>
 #include <QWidget>
 #include <QtDebug>
 
 #include <cstdlib>
 #include <exception>
+#include <functional>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 namespace vexlo {
+
+namespace {
+
+// Runs a function from the event loop once a shown window is on screen, so
+// that a box it opens is placed over the window where the window manager put it.
+class OnFirstExpose : public QObject
+{
+public:
+    OnFirstExpose(QWindow *window, std::function<void()> function)
+        : QObject(window)
+        , function(std::move(function))
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), function);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> function;
+};
+
+} // namespace
 
 bool loadStyleSheet(QApplication &application)
 {
@@ -65,8 +97,7 @@ int runGuarded(QApplication &application, const WindowFactory &makeWindow)
 
         const std::unique_ptr<QWidget> window = makeWindow();
         window->show();
-        // Told once the window is on screen, from the event loop.
-        QTimer::singleShot(0, window.get(), [w = window.get()] { showSessionNotice(w); });
+        new OnFirstExpose(window->windowHandle(), [w = window.get()] { showSessionNotice(w); });
         return QApplication::exec();
     } catch (const std::exception &e) {
         const QString what = QString::fromLocal8Bit(e.what());

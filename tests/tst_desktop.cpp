@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 #include <QXmlStreamReader>
 
 #include <csignal>
@@ -81,18 +82,23 @@ QStringList windowClass(const QString &window)
     return parts;
 }
 
-// A window that ends the event loop once no modal box is open, after
-// whatever start-up showed from the event loop has run.
+// A window that ends the event loop once it is on screen and no modal box
+// is open, after what start-up runs from the event loop once the window is
+// exposed (that is queued before this window's check).
 std::unique_ptr<QWidget> windowThatQuitsWhenIdle()
 {
     auto window = std::make_unique<QWidget>();
     auto *quitter = new QTimer(window.get());
     quitter->setInterval(50);
-    QObject::connect(quitter, &QTimer::timeout, window.get(), [] {
-        if (QApplication::activeModalWidget() == nullptr)
-            QApplication::quit();
+    QObject::connect(quitter, &QTimer::timeout, window.get(), [w = window.get()] {
+        if (w->windowHandle() == nullptr || !w->windowHandle()->isExposed())
+            return;
+        QTimer::singleShot(0, w, [] {
+            if (QApplication::activeModalWidget() == nullptr)
+                QApplication::quit();
+        });
     });
-    QTimer::singleShot(0, window.get(), [quitter] { quitter->start(); });
+    quitter->start();
     return window;
 }
 
