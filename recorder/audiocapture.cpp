@@ -333,6 +333,8 @@ void AudioCapture::readBlocks(Stream &stream)
             // to be read was captured.
             if (pa_stream_get_latency(stream.stream, &latency, &negative) == 0)
                 at += negative ? int64_t(latency) * 1000 : -int64_t(latency) * 1000;
+            if (qEnvironmentVariableIsSet("VEXLO_AUDIO_DEBUG"))
+                qDebug() << stream.index << clockNs() / 1000000 << at / 1000000 << frames << (data != nullptr);
             const float *samples = static_cast<const float *>(data);
             if (samples == nullptr) { // a hole: the server lost data here
                 silence.assign(size_t(frames) * AudioMixer::channels, 0.0f);

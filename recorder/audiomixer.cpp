@@ -21,10 +21,17 @@ namespace {
 constexpr int64_t correctionInterval = AudioMixer::sampleRate / 2;
 constexpr double smoothing = 0.05;
 constexpr double correctionGain = 0.5;
-constexpr double largestStretch = 0.005;
+// 0.1 %: a pitch change of under two cents, inaudible, and several times
+// the drift of any real sound card.
+constexpr double largestStretch = 0.001;
 // Beyond these the source jumped (stall, restart): it is re-anchored.
-constexpr double resyncSmoothedSeconds = 0.1;
+constexpr double resyncSmoothedSeconds = 0.04;
 constexpr double resyncRawSeconds = 0.3;
+// While a source starts, the server's first latency reports are rough (a
+// device changing its buffer for the new stream): the source follows them
+// directly for this long, then only by stretching.
+constexpr int64_t settlingSamples = AudioMixer::sampleRate * 3 / 10;
+constexpr double settlingToleranceSeconds = 0.002;
 
 // Soft knee: unchanged below it, approaching full scale above it.
 constexpr float limiterKnee = 0.8f;
@@ -120,7 +127,9 @@ void AudioMixer::correctDrift(Source &source, int64_t measured)
     }
     const double raw = double(measured - source.next);
     source.error += (raw - source.error) * smoothing;
-    if (std::fabs(raw) > resyncRawSeconds * sampleRate
+    const bool settling = source.received < settlingSamples;
+    if ((settling && std::fabs(raw) > settlingToleranceSeconds * sampleRate)
+        || std::fabs(raw) > resyncRawSeconds * sampleRate
         || std::fabs(source.error) > resyncSmoothedSeconds * sampleRate) {
         source.next = measured;
         source.error = 0;

@@ -21,9 +21,9 @@ struct SwrContext;
 // and the difference (the sound card's clock drifting against the monotonic
 // clock, at most a few hundred parts per million) is absorbed by stretching
 // or squeezing that source's samples slightly (swr_set_compensation), never
-// more than 0.5 %. A jump too large for that (a stalled or restarted device)
-// re-anchors the source at the clock: a gap becomes silence, an overlap is
-// dropped.
+// more than 0.1 %. A jump too large for that (a stalled or restarted device,
+// or the rough reports of a device that is starting) re-anchors the source
+// at the clock: a gap becomes silence, an overlap is dropped.
 //
 // The mix is the sum of the sources, kept within full scale by a soft
 // limiter. Paused spans and everything after the end are cut out, and what

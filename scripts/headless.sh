@@ -88,7 +88,7 @@ if (( with_sound )); then
   chmod 700 "$workdir/pulse/runtime"
   cat >"$workdir/pulse/default.pa" <<EOF
 load-module module-native-protocol-unix auth-anonymous=1 socket=$workdir/pulse/native
-load-module module-null-sink sink_name=speakers rate=48000 channels=2
+load-module module-null-sink sink_name=speakers rate=48000 channels=2 norewinds=1
 load-module module-sine-source source_name=mic frequency=440 rate=48000
 set-default-sink speakers
 set-default-source mic
