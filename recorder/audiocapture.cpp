@@ -19,9 +19,11 @@ constexpr int connectTimeoutMs = 3000;
 constexpr pa_usec_t fragmentUsec = 10000;
 constexpr pa_usec_t tickUsec = 20000;
 // A live source that delivers nothing holds the mix back at most this long.
-constexpr qint64 stallMs = 300;
+// Some sources deliver in bursts of up to two seconds (the server's sine
+// source, network and some Bluetooth devices); their sound must still fit.
+constexpr qint64 stallMs = 2500;
 // At the stop, the live sources get this long to deliver the last blocks.
-constexpr int finishWaitMs = 1000;
+constexpr int finishWaitMs = 3000;
 
 const pa_sample_spec captureSpec{PA_SAMPLE_FLOAT32LE, AudioMixer::sampleRate,
                                  AudioMixer::channels};
@@ -333,8 +335,6 @@ void AudioCapture::readBlocks(Stream &stream)
             // to be read was captured.
             if (pa_stream_get_latency(stream.stream, &latency, &negative) == 0)
                 at += negative ? int64_t(latency) * 1000 : -int64_t(latency) * 1000;
-            if (qEnvironmentVariableIsSet("VEXLO_AUDIO_DEBUG"))
-                qDebug() << stream.index << clockNs() / 1000000 << at / 1000000 << frames << (data != nullptr);
             const float *samples = static_cast<const float *>(data);
             if (samples == nullptr) { // a hole: the server lost data here
                 silence.assign(size_t(frames) * AudioMixer::channels, 0.0f);

@@ -31,7 +31,7 @@ class AudioMixer;
 // Each block is timestamped on the recording's monotonic clock: the time it
 // arrives minus the latency the server reports for it. Every 20 ms the
 // thread mixes what all live sources have delivered; a source that stalls
-// holds the mix back by at most 300 ms, a lost one not at all, so the track
+// holds the mix back by at most 2.5 s, a lost one not at all, so the track
 // keeps running (silent where nothing came) and the file keeps interleaving.
 //
 // Threads: open(), start(), pause(), resume() and the result getters on the
@@ -74,7 +74,7 @@ public:
     void pause(qint64 clockMs);
     void resume(qint64 clockMs);
 
-    // Ends the track at endMs of clock time: waits (at most a second) for
+    // Ends the track at endMs of clock time: waits (at most three seconds) for
     // the live sources to deliver up to it, sends the last frames and stops
     // the thread. Called once.
     void finish(qint64 endMs);
