@@ -171,6 +171,7 @@ void AudioCapture::queryDefaults()
 
 void AudioCapture::openStream(Stream &stream, const char *device, const char *name)
 {
+    stream.device = device;
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
     stream.stream = pa_stream_new(context, name, &captureSpec, &map);
@@ -314,8 +315,7 @@ void AudioCapture::loseStream(Stream &stream)
     stream.lostClockNs = started ? clockNs() : 0;
     if (mixer)
         mixer->endSource(stream.index);
-    qWarning().noquote() << QStringLiteral("声音来源中断: ")
-                                + QString::fromUtf8(pa_stream_get_device_name(stream.stream));
+    qWarning().noquote() << QStringLiteral("声音来源中断: ") + QString::fromUtf8(stream.device);
 }
 
 void AudioCapture::readBlocks(Stream &stream)

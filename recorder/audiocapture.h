@@ -96,6 +96,7 @@ private:
         AudioCapture *owner = nullptr;
         int index = 0;
         pa_stream *stream = nullptr;
+        QByteArray device;
         Failure failure = Failure::NotAsked;
         QString detail;
         bool ready = false;
