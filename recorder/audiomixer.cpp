@@ -15,15 +15,18 @@ extern "C" {
 namespace {
 
 // Corrections are decided every half second of a source's samples, from its
-// error smoothed over about 0.2 s, and take back half the error each time:
-// fast enough for any real drift, slow enough not to chase the jitter of
-// the latency reports.
+// error smoothed over about 0.2 s, and take back a quarter of the error each
+// time: fast enough for any real drift, slow enough not to chase the jitter
+// of the latency reports.
 constexpr int64_t correctionInterval = AudioMixer::sampleRate / 2;
 constexpr double smoothing = 0.05;
-constexpr double correctionGain = 0.5;
+constexpr double correctionGain = 0.25;
 // 0.1 %: a pitch change of under two cents, inaudible, and several times
 // the drift of any real sound card.
 constexpr double largestStretch = 0.001;
+// Below a millisecond off the clock nothing is corrected: the latency
+// reports jitter by about that much, and following them would only wobble.
+constexpr double deadBandSeconds = 0.001;
 // Beyond these the source jumped (stall, restart): it is re-anchored.
 constexpr double resyncSmoothedSeconds = 0.04;
 constexpr double resyncRawSeconds = 0.3;
@@ -140,6 +143,8 @@ void AudioMixer::correctDrift(Source &source, int64_t measured)
     if (source.sinceCorrection < correctionInterval)
         return;
     source.sinceCorrection = 0;
+    if (std::fabs(source.error) < deadBandSeconds * sampleRate)
+        return;
     // Positive: the source counts fewer samples than the clock passes, so
     // its samples are stretched.
     const double most = largestStretch * correctionInterval;
