@@ -19,6 +19,7 @@ class MainWindow;
 }
 
 class DurationProbes;
+class LevelMeter;
 class MediaConverter;
 class QFileSystemWatcher;
 class QGraphicsScene;
@@ -98,6 +99,11 @@ private:
     void onRecordingAborted(const QString &reason);
     void onRecordingFinished(const QString &filePath);
     void reportStoppedRecording(const QString &reason, const QString &filePath);
+    void onAudioProblem(const QString &text);
+    void showAudioProblem(const QString &text);
+    void setupLevelMeter();
+    void showLevelMeter();
+    void updateLevelMeter();
     bool checkCaptureTarget();
     RecordingConfig configForStart() const;
     void hideToTrayForRecording();
@@ -163,6 +169,8 @@ private:
     QString abortReason;
     QElapsedTimer recordingClock;
     qint64 lastElapsedMs = 0;
+    // Beside the clock while a recording has sound; one bar per source.
+    LevelMeter *levelMeter = nullptr;
     // Selectors delete themselves on close; the guarded pointers notice.
     QPointer<RegionSelector> regionSelector;
     QPointer<WindowSelector> windowSelector;

@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include "support/recordedvideo.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -49,6 +51,8 @@ QList<Case> allCases()
         {"4K@30", UHD4K, 30, QSize(1920, 1080), uhd4k},
         {"HD@60", HD, 60, QSize(1280, 720), hd},
         {"HD@30+overlay", HD, 30, QSize(1280, 720), hd, true},
+        {"HD@30+audio", HD, 30, QSize(1280, 720), hd + QStringList{"-c:a", "aac", "-b:a", "128k"},
+         false, MP4, true},
         {"WEBM-HD@30", HD, 30, QSize(1280, 720), vp9Args("25", "4000000", "20", "40", "10"),
          false, WEBM},
         {"WEBM-UltraHD@30", UltraHD, 30, QSize(1920, 1080),
@@ -84,6 +88,81 @@ int countFrames(const QString &path)
     }
     avformat_close_input(&format);
     return frames;
+}
+
+namespace {
+
+// Times of the frames whose flash corner turns white, read from the luma
+// plane alone (no picture is kept: a long HD recording would not fit).
+QList<double> flashTimes(const QString &path)
+{
+    QList<double> times;
+    AVFormatContext *format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return times;
+    const int index = avformat_find_stream_info(format, nullptr) >= 0
+                          ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0)
+                          : -1;
+    const AVCodec *decoder =
+        index >= 0 ? avcodec_find_decoder(format->streams[index]->codecpar->codec_id) : nullptr;
+    AVCodecContext *codec = decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr;
+    if (codec != nullptr
+        && avcodec_parameters_to_context(codec, format->streams[index]->codecpar) >= 0
+        && avcodec_open2(codec, decoder, nullptr) >= 0) {
+        const double timeBase = av_q2d(format->streams[index]->time_base);
+        AVPacket *packet = av_packet_alloc();
+        AVFrame *frame = av_frame_alloc();
+        bool lit = false;
+        const auto receive = [&] {
+            while (avcodec_receive_frame(codec, frame) >= 0) {
+                const int luma = frame->data[0][(FlashSize / 2) * frame->linesize[0] + FlashSize / 2];
+                const bool bright = luma > 160;
+                if (bright && !lit)
+                    times.append(frame->best_effort_timestamp * timeBase);
+                lit = bright;
+            }
+        };
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index) {
+                avcodec_send_packet(codec, packet);
+                receive();
+            }
+            av_packet_unref(packet);
+        }
+        avcodec_send_packet(codec, nullptr);
+        receive();
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+    }
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return times;
+}
+
+} // namespace
+
+AvOffset measureAvOffset(const QString &path)
+{
+    AvOffset result;
+    const QList<double> flashes = flashTimes(path);
+    const vexlo::test::RecordedAudio audio = vexlo::test::decodeAudio(path);
+    QList<double> beeps;
+    for (double at : audio.onsets(0.15))
+        beeps.append(audio.startSeconds + at);
+    double sum = 0;
+    for (double flash : flashes) {
+        double nearest = 1e9;
+        for (double beep : beeps)
+            nearest = std::fabs(flash - beep) < std::fabs(nearest) ? flash - beep : nearest;
+        if (std::fabs(nearest) > 0.5)
+            continue;
+        sum += std::fabs(nearest) * 1000;
+        result.maxMs = std::max(result.maxMs, std::fabs(nearest) * 1000);
+        ++result.pairs;
+    }
+    if (result.pairs > 0)
+        result.meanMs = sum / result.pairs;
+    return result;
 }
 
 } // namespace bench

@@ -23,7 +23,25 @@ struct Case
     QStringList encoderArgs; // the same encoder and settings for the ffmpeg run
     bool overlay = false;    // pointer and text watermark drawn into every frame
     OutputFormat format = MP4;
+    // System audio recorded too; the scroller flashes a corner while it
+    // beeps, and the driver measures how far apart the two land in the file.
+    bool audio = false;
 };
+
+// The corner the scroller flashes white in the cases with sound.
+inline constexpr int FlashSize = 120;
+inline constexpr double BeepHz = 2000;
+
+// Mean and largest distance, in milliseconds, between each flash of the
+// corner in the file's picture and the nearest beep in its sound; -1 when
+// none pair up.
+struct AvOffset
+{
+    double meanMs = -1;
+    double maxMs = -1;
+    int pairs = 0;
+};
+AvOffset measureAvOffset(const QString &path);
 
 QList<Case> allCases();
 
@@ -49,7 +67,7 @@ int countFrames(const QString &path);
 inline constexpr const char *HistoryCaseName = "history200";
 int runHistory(int argc, char **argv, const QString &workDir);
 
-int runScroller(int argc, char **argv, int frameRate);
+int runScroller(int argc, char **argv, int frameRate, bool flash);
 int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString &outputDir);
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds);
 

@@ -49,9 +49,12 @@ FfmpegRun runFfmpeg(const Case &c, int seconds, const QString &output)
     QStringList args{"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                      "-f", "x11grab", "-framerate", QString::number(c.frameRate),
                      "-video_size", QStringLiteral("%1x%2").arg(c.size.width()).arg(c.size.height()),
-                     "-i", display + QStringLiteral("+0,0"),
-                     "-t", QString::number(seconds), "-fps_mode", "passthrough",
-                     "-pix_fmt", "yuv420p"};
+                     "-i", display + QStringLiteral("+0,0")};
+    // The same sound as the recorder takes: the default output's monitor.
+    if (c.audio)
+        args << "-f" << "pulse" << "-i" << "@DEFAULT_MONITOR@";
+    args += QStringList{"-t", QString::number(seconds), "-fps_mode", "passthrough", "-pix_fmt",
+                        "yuv420p"};
     args += c.encoderArgs;
     args << output;
 
@@ -83,7 +86,10 @@ bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &ta
 
     QProcess scroller;
     scroller.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    scroller.start(self, {"--scroll", "--fps", QString::number(c.frameRate)});
+    QStringList scrollArgs{"--scroll", "--fps", QString::number(c.frameRate)};
+    if (c.audio)
+        scrollArgs << "--flash";
+    scroller.start(self, scrollArgs);
     if (!scroller.waitForStarted() || !scroller.waitForReadyRead(20000)) {
         std::fprintf(stderr, "bench: the scrolling page did not start\n");
         return false;
@@ -115,9 +121,18 @@ bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &ta
         return false;
     }
     const int vexloFrames = countFrames(stats.value(QStringLiteral("file")));
+    QString soundFields;
+    if (c.audio) {
+        const AvOffset offset = measureAvOffset(stats.value(QStringLiteral("file")));
+        soundFields = QString::asprintf(" av_offset_ms=%.1f av_offset_max_ms=%.1f av_pairs=%d "
+                                        "audio_drift_ppm=%s audio_correction_ppm=%s",
+                                        offset.meanMs, offset.maxMs, offset.pairs,
+                                        qPrintable(stats.value(QStringLiteral("audio_drift_ppm"))),
+                                        qPrintable(stats.value(QStringLiteral("audio_correction_ppm"))));
+    }
     const double vexloCpu = stats.value(QStringLiteral("cpu_ms")).toDouble();
     std::printf("case=%s vexlo_fps=%.1f ffmpeg_fps=%.1f vexlo_cpu_ms=%.1f ffmpeg_cpu_ms=%.1f "
-                "capture_p50_ms=%s capture_p99_ms=%s loop_p99_ms=%s rss_growth_mb=%s stop_ms=%s\n",
+                "capture_p50_ms=%s capture_p99_ms=%s loop_p99_ms=%s rss_growth_mb=%s stop_ms=%s%s\n",
                 qPrintable(c.name), double(vexloFrames) / seconds, double(ffmpeg.frames) / seconds,
                 vexloFrames > 0 ? vexloCpu / vexloFrames : 0.0,
                 ffmpeg.frames > 0 ? ffmpeg.cpuMs / ffmpeg.frames : 0.0,
@@ -125,7 +140,7 @@ bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &ta
                 qPrintable(stats.value(QStringLiteral("capture_p99_ms"))),
                 qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
                 qPrintable(stats.value(QStringLiteral("rss_growth_mb"))),
-                qPrintable(stats.value(QStringLiteral("stop_ms"))));
+                qPrintable(stats.value(QStringLiteral("stop_ms"))), qPrintable(soundFields));
     std::fflush(stdout);
     table.append(QString::asprintf("%-16s %9.1f %10.1f %12.1f %13.1f %11s %8s", qPrintable(c.name),
                                    double(vexloFrames) / seconds, double(ffmpeg.frames) / seconds,

@@ -17,6 +17,7 @@ int main(int argc, char **argv)
     QString outputDir;
     int seconds = 20;
     int frameRate = 30;
+    bool flash = false;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "--scroll") == 0 || std::strcmp(argv[i], "--record") == 0
@@ -26,6 +27,8 @@ int main(int argc, char **argv)
             caseName = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--seconds") == 0 && hasValue)
             seconds = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--flash") == 0)
+            flash = true;
         else if (std::strcmp(argv[i], "--fps") == 0 && hasValue)
             frameRate = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--out") == 0 && hasValue)
@@ -41,7 +44,7 @@ int main(int argc, char **argv)
     }
 
     if (role == QLatin1String("scroll"))
-        return bench::runScroller(argc, argv, frameRate);
+        return bench::runScroller(argc, argv, frameRate, flash);
     if (role == QLatin1String("history"))
         return bench::runHistory(argc, argv, outputDir);
     if (role == QLatin1String("record")) {

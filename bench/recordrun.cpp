@@ -56,6 +56,7 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     config.format = c.format;
     config.frameRate = c.frameRate;
     config.captureCursor = c.overlay;
+    config.recordSystemAudio = c.audio;
     if (c.overlay) {
         config.highlightClicks = true;
         config.watermarkEnabled = true;
@@ -139,10 +140,10 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         return rc;
 
     std::printf("file=%s cpu_ms=%.1f capture_p50_ms=%.2f capture_p99_ms=%.2f loop_p99_ms=%.1f "
-                "rss_growth_mb=%.1f stop_ms=%.1f\n",
+                "rss_growth_mb=%.1f stop_ms=%.1f audio_drift_ppm=%.0f audio_correction_ppm=%.0f\n",
                 qPrintable(stats.file), stats.cpuMs, percentile(captureMs, 50),
                 percentile(captureMs, 99), percentile(loopLateMs, 99), rssAtEnd - rssAtSettle,
-                stats.stopMs);
+                stats.stopMs, recorder.lastAudioDriftPpm(), recorder.lastAudioCorrectionPpm());
     return 0;
 }
 

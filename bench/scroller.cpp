@@ -13,6 +13,10 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "support/beepplayer.h"
 
 namespace bench {
 namespace {
@@ -95,11 +99,55 @@ private:
 
 } // namespace
 
-int runScroller(int argc, char **argv, int frameRate)
+// The corner that flashes white for 300 ms every two seconds, each time at
+// the moment a beep is heard from the default output.
+class FlashCorner : public QWidget
+{
+public:
+    FlashCorner()
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
+                               | Qt::WindowStaysOnTopHint)
+        , player(BeepHz, 150)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setGeometry(0, 0, FlashSize, FlashSize);
+        timer.setTimerType(Qt::PreciseTimer);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (!player.isOpen())
+                return;
+            std::this_thread::sleep_until(player.beep());
+            lit = true;
+            repaint();
+            QTimer::singleShot(300, Qt::PreciseTimer, this, [this] {
+                lit = false;
+                repaint();
+            });
+        });
+        timer.start(2000);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), lit ? Qt::white : Qt::black);
+    }
+
+private:
+    vexlo::test::BeepPlayer player;
+    QTimer timer;
+    bool lit = false;
+};
+
+int runScroller(int argc, char **argv, int frameRate, bool flash)
 {
     QApplication app(argc, argv);
     ScrollingPage page(frameRate);
     page.show();
+    std::unique_ptr<FlashCorner> corner;
+    if (flash) {
+        corner = std::make_unique<FlashCorner>();
+        corner->show();
+    }
     return app.exec();
 }
 

@@ -1,6 +1,7 @@
 // Builds and tears down the media pipeline of one recording: container,
 // encoder with the quality preset, frame pool and the open file.
 
+#include "recorder/audiocapture.h"
 #include "recorder/encodeworker.h"
 #include "recorder/screenrecorder.h"
 
@@ -236,14 +237,16 @@ bool ScreenRecorder::initEncoder()
     sourceSize = config.region.size();
 
     const ContainerSpec &container = containerFor(config.format);
-    if (!createContainer(container) || !createEncoder() || !createFramePool(cleanup.pool)
-        || !openOutput(container))
+    if (!createContainer(container) || !createEncoder() || !createAudioEncoder()
+        || !createFramePool(cleanup.pool) || !openOutput(container))
         return false;
 
     worker = std::make_unique<EncodeWorker>(
-        codecContext, formatContext, videoStream, std::move(cleanup.pool), [this] {
+        codecContext, formatContext, videoStream, std::move(cleanup.pool),
+        [this] {
             QMetaObject::invokeMethod(this, &ScreenRecorder::onWriteFailed, Qt::QueuedConnection);
-        });
+        },
+        audioCodecContext, audioStream);
     cleanup.pool.clear();
     cleanup.done = true;
     return true;
@@ -378,15 +381,19 @@ bool ScreenRecorder::openOutput(const ContainerSpec &container)
 
 void ScreenRecorder::releaseEncoder()
 {
-    // The worker borrows the contexts below, so it goes first.
+    // The sound feeds the worker, and the worker borrows the contexts below.
+    audio.reset();
     worker.reset();
-    releaseMedia(codecContext, formatContext);
+    releaseMedia(codecContext, audioCodecContext, formatContext);
     videoStream = nullptr;
+    audioStream = nullptr;
 }
 
-void ScreenRecorder::releaseMedia(AVCodecContext *&codec, AVFormatContext *&format)
+void ScreenRecorder::releaseMedia(AVCodecContext *&codec, AVCodecContext *&audioCodec,
+                                  AVFormatContext *&format)
 {
     avcodec_free_context(&codec);
+    avcodec_free_context(&audioCodec);
     if (format != nullptr) {
         if (!(format->oformat->flags & AVFMT_NOFILE))
             avio_closep(&format->pb);

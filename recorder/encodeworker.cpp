@@ -10,11 +10,21 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+namespace {
+
+// Sound frames waiting for the encoder: about ten seconds of them.
+constexpr int audioBacklogLimit = 500;
+
+} // namespace
+
 EncodeWorker::EncodeWorker(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
-                           std::vector<AVFrame *> pool, std::function<void()> onWriteFailed)
+                           std::vector<AVFrame *> pool, std::function<void()> onWriteFailed,
+                           AVCodecContext *audioCodec, AVStream *audioStream)
     : codec(codec)
     , muxer(muxer)
     , stream(stream)
+    , audioCodec(audioCodec)
+    , audioStream(audioStream)
     , onWriteFailed(std::move(onWriteFailed))
     , allFrames(std::move(pool))
     , freeFrames(allFrames)
@@ -31,6 +41,10 @@ EncodeWorker::~EncodeWorker()
     wake.notify_all();
     if (thread.joinable())
         thread.join();
+    for (Job &job : queued) {
+        if (job.audio)
+            av_frame_free(&job.frame);
+    }
     for (AVFrame *frame : allFrames)
         av_frame_free(&frame);
 }
@@ -64,7 +78,25 @@ void EncodeWorker::submit(AVFrame *frame)
 {
     {
         std::lock_guard lock(mutex);
-        queued.push_back(frame);
+        queued.push_back({frame, false});
+    }
+    wake.notify_one();
+}
+
+void EncodeWorker::submitAudio(AVFrame *frame)
+{
+    {
+        std::lock_guard lock(mutex);
+        if (audioCodec != nullptr && queuedAudio < audioBacklogLimit) {
+            queued.push_back({frame, true});
+            ++queuedAudio;
+            frame = nullptr;
+        }
+    }
+    if (frame != nullptr) {
+        qWarning().noquote() << QStringLiteral("编码器跟不上，丢弃了一段声音");
+        av_frame_free(&frame);
+        return;
     }
     wake.notify_one();
 }
@@ -105,26 +137,39 @@ void EncodeWorker::run()
 {
     lowerThisThreadsPriority();
     for (;;) {
-        AVFrame *frame = nullptr;
+        Job job{};
         {
             std::unique_lock lock(mutex);
             wake.wait(lock, [this] { return stopping || !queued.empty(); });
             if (queued.empty())
                 return; // stopping, and everything submitted is encoded
-            frame = queued.front();
+            job = queued.front();
             queued.pop_front();
+            if (job.audio)
+                --queuedAudio;
         }
-        // After a failed write the file cannot grow; later frames are only
-        // given back so that the GUI thread keeps running until it stops.
-        int error = 0;
-        if (!failedWrite.load()
-            && encode(codec, muxer, stream, frame, &error) == Result::WriteFailed) {
-            firstWriteError.store(error);
-            failedWrite.store(true);
-            if (onWriteFailed)
-                onWriteFailed();
-        }
-        release(frame);
+        write(job);
+        if (job.audio)
+            av_frame_free(&job.frame);
+        else
+            release(job.frame);
+    }
+}
+
+void EncodeWorker::write(const Job &job)
+{
+    // After a failed write the file cannot grow; later frames are only
+    // given back so that the GUI thread keeps running until it stops.
+    if (failedWrite.load())
+        return;
+    int error = 0;
+    const Result result = job.audio ? encode(audioCodec, muxer, audioStream, job.frame, &error)
+                                    : encode(codec, muxer, stream, job.frame, &error);
+    if (result == Result::WriteFailed) {
+        firstWriteError.store(error);
+        failedWrite.store(true);
+        if (onWriteFailed)
+            onWriteFailed();
     }
 }
 
@@ -140,7 +185,10 @@ EncodeWorker::Result EncodeWorker::finish()
     if (failedWrite.load())
         return Result::WriteFailed;
     int error = 0;
-    const Result result = encode(codec, muxer, stream, nullptr, &error);
+    Result result = encode(codec, muxer, stream, nullptr, &error);
+    if (audioCodec != nullptr && result != Result::WriteFailed
+        && encode(audioCodec, muxer, audioStream, nullptr, &error) == Result::WriteFailed)
+        result = Result::WriteFailed;
     if (result == Result::WriteFailed) {
         firstWriteError.store(error);
         failedWrite.store(true);
@@ -154,7 +202,9 @@ EncodeWorker::Result EncodeWorker::encode(AVCodecContext *codec, AVFormatContext
     if (avcodec_send_frame(codec, frame) < 0) {
         // A refused end-of-stream marker means there is nothing left to drain.
         if (frame != nullptr)
-            qWarning().noquote() << QStringLiteral("发送视频帧到编码器失败");
+            qWarning().noquote() << (codec->codec_type == AVMEDIA_TYPE_AUDIO
+                                         ? QStringLiteral("发送音频帧到编码器失败")
+                                         : QStringLiteral("发送视频帧到编码器失败"));
         return Result::SendFailed;
     }
     AVPacket *packet = av_packet_alloc();
@@ -171,7 +221,7 @@ EncodeWorker::Result EncodeWorker::encode(AVCodecContext *codec, AVFormatContext
             break;
         }
         // Without a duration the last frame has none, and MP4 drops it.
-        if (packet->duration <= 0)
+        if (packet->duration <= 0 && codec->codec_type == AVMEDIA_TYPE_VIDEO)
             packet->duration = 1;
         av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
         packet->stream_index = stream->index;

@@ -20,6 +20,10 @@ struct AVStream;
 // a free one, fills it and submits it; when none is free the encoder is behind
 // and the caller drops that tick instead of queueing without bound.
 //
+// The same thread encodes the sound: the capture thread submits finished
+// audio frames, which the worker encodes and writes between the pictures, so
+// that one thread alone ever writes to the muxer.
+//
 // The worker borrows the codec and muxer contexts; the recorder keeps owning
 // them and must call finish() before releasing them.
 class EncodeWorker
@@ -29,8 +33,10 @@ public:
 
     // Takes ownership of the pool frames. onWriteFailed runs on the worker
     // thread, once, after the first packet that could not be written.
+    // audioCodec and audioStream are null for a recording without sound.
     EncodeWorker(AVCodecContext *codec, AVFormatContext *muxer, AVStream *stream,
-                 std::vector<AVFrame *> pool, std::function<void()> onWriteFailed);
+                 std::vector<AVFrame *> pool, std::function<void()> onWriteFailed,
+                 AVCodecContext *audioCodec = nullptr, AVStream *audioStream = nullptr);
     ~EncodeWorker();
     EncodeWorker(const EncodeWorker &) = delete;
     EncodeWorker &operator=(const EncodeWorker &) = delete;
@@ -44,6 +50,11 @@ public:
     void submit(AVFrame *frame);
     // Gives back a frame from acquireFrame() that will not be submitted.
     void release(AVFrame *frame);
+
+    // Queues an audio frame (pts in samples) and takes it over. Dropped when
+    // the worker is more than a few seconds of sound behind. Capture thread;
+    // not after finish() has begun.
+    void submitAudio(AVFrame *frame);
 
     // Encodes what is queued, stops the thread, then drains the encoder to
     // its end. Ok, or the first write failure seen during the whole run.
@@ -70,18 +81,28 @@ public:
                          AVFrame *frame, int *writeError = nullptr);
 
 private:
+    struct Job
+    {
+        AVFrame *frame;
+        bool audio;
+    };
+
     void run();
+    void write(const Job &job);
 
     AVCodecContext *codec;
     AVFormatContext *muxer;
     AVStream *stream;
+    AVCodecContext *audioCodec;
+    AVStream *audioStream;
     std::function<void()> onWriteFailed;
 
     std::mutex mutex;
     std::condition_variable wake;
     std::vector<AVFrame *> allFrames;
     std::vector<AVFrame *> freeFrames;
-    std::deque<AVFrame *> queued;
+    std::deque<Job> queued;
+    int queuedAudio = 0;
     bool stopping = false;
     std::atomic<bool> failedWrite{false};
     std::atomic<int> firstWriteError{0};

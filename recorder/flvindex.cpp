@@ -50,7 +50,9 @@ bool copyWithIndex(const QString &from, const QString &to, AVRational frameRate)
         return false;
     std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> inputHolder(
         input, [](AVFormatContext *f) { avformat_close_input(&f); });
-    if (avformat_find_stream_info(input, nullptr) < 0 || input->nb_streams != 1)
+    // The picture and, in a recording with sound, its audio track.
+    if (avformat_find_stream_info(input, nullptr) < 0 || input->nb_streams < 1
+        || input->nb_streams > 2)
         return false;
 
     AVFormatContext *output = nullptr;
@@ -61,13 +63,16 @@ bool copyWithIndex(const QString &from, const QString &to, AVRational frameRate)
             avio_closep(&f->pb);
             avformat_free_context(f);
         });
-    const AVStream *source = input->streams[0];
-    AVStream *stream = avformat_new_stream(output, nullptr);
-    if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, source->codecpar) < 0)
-        return false;
-    stream->codecpar->codec_tag = 0;
-    stream->time_base = source->time_base;
-    stream->avg_frame_rate = frameRate;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream *source = input->streams[i];
+        AVStream *stream = avformat_new_stream(output, nullptr);
+        if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, source->codecpar) < 0)
+            return false;
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = source->time_base;
+        if (source->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            stream->avg_frame_rate = frameRate;
+    }
 
     AVDictionary *ioOptions = fileOnly();
     const int created = avio_open2(&output->pb, output->url, AVIO_FLAG_WRITE, nullptr, &ioOptions);
@@ -81,15 +86,15 @@ bool copyWithIndex(const QString &from, const QString &to, AVRational frameRate)
     if (header < 0)
         return false;
 
-    // The demuxer gives no durations; the last frame needs one to count.
-    const int64_t frame = av_rescale_q(1, av_inv_q(frameRate), source->time_base);
     AVPacket *packet = av_packet_alloc();
     bool ok = packet != nullptr;
     while (ok && av_read_frame(input, packet) >= 0) {
-        if (packet->duration <= 0)
-            packet->duration = frame;
+        const AVStream *source = input->streams[packet->stream_index];
+        const AVStream *stream = output->streams[packet->stream_index];
+        // The demuxer gives no durations; the last frame needs one to count.
+        if (packet->duration <= 0 && source->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            packet->duration = av_rescale_q(1, av_inv_q(frameRate), source->time_base);
         av_packet_rescale_ts(packet, source->time_base, stream->time_base);
-        packet->stream_index = 0;
         ok = av_write_frame(output, packet) >= 0;
         av_packet_unref(packet);
     }

@@ -3,6 +3,7 @@
 #include "platform/screengrab.h"
 #include "platform/windowcapture.h"
 #include "platform/windowlist.h"
+#include "recorder/audiocapture.h"
 #include "recorder/encodeworker.h"
 #include "recorder/flvindex.h"
 #include "recorder/mp4duration.h"
@@ -168,8 +169,10 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     startTime = QDateTime::currentMSecsSinceEpoch();
     config = newConfig;
     resolveCaptureRect();
+    openAudio();
 
     if (!initEncoder()) {
+        audio.reset();
         emit errorOccurred(tr("无法初始化FFmpeg"));
         lastErrorText = tr("无法初始化FFmpeg: %1").arg(setupError);
         return false;
@@ -180,6 +183,7 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     warnedLines.clear();
     abortReason.clear();
     recordingClock.start();
+    startAudio();
     encoderFrameRate = qMax(1, config.frameRate);
     recording = true;
     paused = false;
@@ -188,6 +192,8 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
     outputCheckTimer->start();
     emit recordingStateChanged(true);
     installMouseHook();
+    if (!startAudioProblem.isEmpty())
+        emit audioProblem(startAudioProblem);
     return true;
 }
 
@@ -220,19 +226,39 @@ namespace {
 // releases the media objects on the finishing thread.
 struct FinishJob
 {
+    std::unique_ptr<AudioCapture> audio;
     std::unique_ptr<EncodeWorker> worker;
     AVCodecContext *codec = nullptr;
+    AVCodecContext *audioCodec = nullptr;
     AVFormatContext *muxer = nullptr;
     QString path;
     OutputFormat format = MP4;
     AVRational frameRate{30, 1};
     double seconds = 0;
+    qint64 endMs = 0; // clock time of the stop, the sound's end
 
     bool writeFailed = false;
     int writeError = 0;
+    qint64 microphoneLostMs = -1;
+    qint64 systemLostMs = -1;
+    double driftPpm = 0;
+    double correctionPpm = 0;
 
-    void run(void (*release)(AVCodecContext *&, AVFormatContext *&))
+    void run(void (*release)(AVCodecContext *&, AVCodecContext *&, AVFormatContext *&))
     {
+        // The sound first: its last frames go to the worker, which then
+        // drains everything.
+        if (audio) {
+            audio->finish(endMs);
+            microphoneLostMs = audio->lostAtMs(AudioCapture::Microphone);
+            systemLostMs = audio->lostAtMs(AudioCapture::SystemAudio);
+            for (auto source : {AudioCapture::Microphone, AudioCapture::SystemAudio}) {
+                if (std::fabs(audio->driftPpm(source)) > std::fabs(driftPpm))
+                    driftPpm = audio->driftPpm(source);
+                correctionPpm = std::max(correctionPpm, audio->correctionPpm(source));
+            }
+            audio.reset();
+        }
         if (worker) {
             writeFailed = worker->finish() == EncodeWorker::Result::WriteFailed;
             writeError = worker->writeError();
@@ -247,7 +273,7 @@ struct FinishJob
                 writeFailed = true;
             }
         }
-        release(codec, muxer);
+        release(codec, audioCodec, muxer);
         if (writeFailed)
             return;
         if ((format == MP4 || format == MOV) && seconds > 0)
@@ -265,10 +291,14 @@ void ScreenRecorder::beginFinish(const QString &reason)
     outputCheckTimer->stop();
 
     auto job = std::make_shared<FinishJob>();
+    job->audio = std::move(audio);
+    job->endMs = paused ? pauseStartedMs : recordingClock.elapsed();
     job->worker = std::move(worker);
     job->codec = std::exchange(codecContext, nullptr);
+    job->audioCodec = std::exchange(audioCodecContext, nullptr);
     job->muxer = std::exchange(formatContext, nullptr);
     videoStream = nullptr;
+    audioStream = nullptr;
     job->path = filePath;
     job->format = recordingFormat;
     job->frameRate = AVRational{encoderFrameRate, 1};
@@ -289,6 +319,10 @@ void ScreenRecorder::beginFinish(const QString &reason)
         job->run(&ScreenRecorder::releaseMedia);
         finishWriteFailed = job->writeFailed;
         finishWriteError = job->writeError < 0 ? avErrorString(job->writeError) : QString();
+        finishMicrophoneLostMs = job->microphoneLostMs;
+        finishSystemLostMs = job->systemLostMs;
+        audioDriftPpm = job->driftPpm;
+        audioCorrectionPpm = job->correctionPpm;
         QMetaObject::invokeMethod(
             this, [this, generation] { completeFinish(generation); }, Qt::QueuedConnection);
     });
@@ -313,6 +347,10 @@ void ScreenRecorder::completeFinish(quint64 generation)
     const QString reason = std::exchange(abortReason, QString());
     if (!reason.isEmpty())
         emit recordingAborted(reason);
+    const QString lost = audioLostProblems(std::exchange(finishMicrophoneLostMs, -1),
+                                           std::exchange(finishSystemLostMs, -1));
+    if (!lost.isEmpty())
+        emit audioProblem(lost);
     emit recordingFinished(finishingPath);
 }
 
@@ -345,22 +383,27 @@ void ScreenRecorder::pauseRecording()
         return;
     captureTimer->stop();
     paused = true;
-    pauseTimer.start();
+    pauseStartedMs = recordingClock.elapsed();
+    if (audio)
+        audio->pause(pauseStartedMs);
 }
 
 void ScreenRecorder::resumeRecording()
 {
     if (!recording || !paused)
         return;
-    pausedTotal += pauseTimer.elapsed();
+    const qint64 resumedMs = recordingClock.elapsed();
+    pausedTotal += resumedMs - pauseStartedMs;
     paused = false;
+    if (audio)
+        audio->resume(resumedMs);
     const int64_t now = ptsForElapsed(recordedMilliseconds(), encoderFrameRate);
     scheduleTickForSlot((havePts ? std::max(now, lastPts) : now) + 1);
 }
 
 qint64 ScreenRecorder::pausedDuration() const
 {
-    return pausedTotal + (paused ? pauseTimer.elapsed() : 0);
+    return pausedTotal + (paused ? recordingClock.elapsed() - pauseStartedMs : 0);
 }
 
 void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)

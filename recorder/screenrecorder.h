@@ -30,6 +30,7 @@ class ScreenGrabber;
 class WindowCapture;
 }
 
+class AudioCapture;
 class EncodeWorker;
 struct ContainerSpec;
 
@@ -99,6 +100,19 @@ public:
     // converting. Read by the benchmark.
     qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
 
+    // True while the running recording records sound from the source.
+    bool recordsMicrophone() const;
+    bool recordsSystemAudio() const;
+    // Peak level 0..1 of the source's sound since the last call; 0 when it
+    // is not recorded.
+    float microphoneLevel();
+    float systemAudioLevel();
+    // Of the last finished recording with sound: how far the sound's clock
+    // ran from the monotonic clock, and the largest correction, in ppm (the
+    // larger of the two sources). For the benchmark.
+    double lastAudioDriftPpm() const { return audioDriftPpm; }
+    double lastAudioCorrectionPpm() const { return audioCorrectionPpm; }
+
     // Presentation time in units of 1/frameRate for a frame taken
     // elapsedMs after the start, paused time excluded (rounded to nearest).
     static int64_t ptsForElapsed(qint64 elapsedMs, int frameRate);
@@ -115,6 +129,12 @@ signals:
     // recordingStateChanged(false).
     void recordingAborted(const QString &reason);
     void errorOccurred(const QString &error);
+    // Sound asked for could not be recorded; the text says which box and
+    // why, in the user's language. At most once right after a start
+    // (recordingStateChanged(true)): the sources that could not be opened;
+    // the recording runs without them. At most once at the finish (before
+    // recordingFinished): the sources lost while recording.
+    void audioProblem(const QString &text);
 
 private slots:
     void captureFrame();
@@ -130,8 +150,16 @@ private:
     bool setupFailed(const char *step, int error = 0);
     const AVCodec *findVideoEncoder() const;
     void releaseEncoder();
-    static void releaseMedia(AVCodecContext *&codec, AVFormatContext *&format);
+    static void releaseMedia(AVCodecContext *&codec, AVCodecContext *&audio,
+                             AVFormatContext *&format);
     void discardOutputFile();
+
+    // audioencoder.cpp
+    void openAudio();
+    QString audioOpenProblems(const AudioCapture &capture) const;
+    QString audioLostProblems(qint64 microphoneLostMs, qint64 systemLostMs) const;
+    bool createAudioEncoder();
+    void startAudio();
 
     // outputfolder.cpp
     bool prepareOutputFolder();
@@ -177,7 +205,8 @@ private:
     QTimer *captureTimer = nullptr;
     // Free space and the output file, once a second while recording.
     QTimer *outputCheckTimer = nullptr;
-    QElapsedTimer pauseTimer;
+    // Clock time of the pause in progress.
+    qint64 pauseStartedMs = 0;
     qint64 pausedTotal = 0;
     qint64 startTime = 0;
     QString outputDir;
@@ -186,6 +215,8 @@ private:
     AVFormatContext *formatContext = nullptr;
     AVStream *videoStream = nullptr;
     AVCodecContext *codecContext = nullptr;
+    AVStream *audioStream = nullptr;
+    AVCodecContext *audioCodecContext = nullptr;
 
     // Timestamps come from a monotonic clock so that a change of the system
     // time cannot freeze or stretch the video.
@@ -213,6 +244,16 @@ private:
     QString abortReason;
     bool finishWriteFailed = false;
     QString finishWriteError;
+    qint64 finishMicrophoneLostMs = -1;
+    qint64 finishSystemLostMs = -1;
+    double audioDriftPpm = 0;
+    double audioCorrectionPpm = 0;
+
+    // The sound of the running recording; null without sound. Released
+    // before the worker it feeds.
+    std::unique_ptr<AudioCapture> audio;
+    // What audioProblem says right after the start, when anything.
+    QString startAudioProblem;
 
     std::unique_ptr<EncodeWorker> worker;
     std::unique_ptr<platform::ScreenGrabber> grabber;

@@ -1,24 +1,31 @@
 #!/usr/bin/env bash
 # Runs a command on a private headless X server with a window manager,
-# a compositor and a tray host, then ends exactly the processes it started.
+# a compositor, a tray host and a private sound server, then ends exactly the
+# processes it started.
 #
-#   scripts/headless.sh [--size WxH] [--no-wm] [--no-compositor] [--no-tray] -- command [args...]
+#   scripts/headless.sh [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] -- command [args...]
+#
+# The sound server (PulseAudio, private runtime folder, reached only through
+# PULSE_SERVER) has a null sink "speakers" as default sink and a 440 Hz sine
+# source "mic" as default source. Without it, PULSE_SERVER names a socket
+# that does not exist, so a real server is never met either way.
 set -uo pipefail
 
 size=1920x1080
-with_wm=1 with_compositor=1 with_tray=1
+with_wm=1 with_compositor=1 with_tray=1 with_sound=1
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --size) size="$2"; shift 2 ;;
     --no-wm) with_wm=0; shift ;;
     --no-compositor) with_compositor=0; shift ;;
     --no-tray) with_tray=0; shift ;;
+    --no-sound) with_sound=0; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] -- command [args...]" >&2
+  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] -- command [args...]" >&2
   exit 2
 fi
 
@@ -73,6 +80,34 @@ if (( with_tray )); then
   trayer --edge bottom --align right --widthtype request --height 24 \
     --SetDockType true --transparent false >"$workdir/trayer.log" 2>&1 &
   pids+=($!)
+fi
+
+export PULSE_SERVER="unix:$workdir/pulse/native"
+if (( with_sound )); then
+  mkdir -p "$workdir/pulse/home" "$workdir/pulse/runtime"
+  chmod 700 "$workdir/pulse/runtime"
+  cat >"$workdir/pulse/default.pa" <<EOF
+load-module module-native-protocol-unix auth-anonymous=1 socket=$workdir/pulse/native
+load-module module-null-sink sink_name=speakers rate=48000 channels=2 norewinds=1
+load-module module-sine-source source_name=mic frequency=440 rate=48000
+set-default-sink speakers
+set-default-source mic
+EOF
+  # -n: only the script above; no D-Bus, realtime or idle exit; runs as root too.
+  HOME="$workdir/pulse/home" XDG_RUNTIME_DIR="$workdir/pulse/runtime" \
+    pulseaudio -n -F "$workdir/pulse/default.pa" --daemonize=no --use-pid-file=false \
+    --exit-idle-time=-1 --realtime=false --high-priority=false --system=false \
+    --log-target=stderr >"$workdir/pulse.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 100); do
+    pactl info >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+  if ! pactl info >/dev/null 2>&1; then
+    echo "headless: the sound server did not start" >&2
+    cat "$workdir/pulse.log" >&2
+    exit 1
+  fi
 fi
 
 "$@"

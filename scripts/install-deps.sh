@@ -12,6 +12,8 @@ packages=(
   libgl-dev
   # FFmpeg libraries and the converter's program
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavdevice-dev ffmpeg
+  # sound: capture through the PulseAudio client API; drift correction
+  libpulse-dev libswresample-dev
   # X11 layer
   libxcb1-dev libxcb-shm0-dev libxcb-composite0-dev libxcb-xinput-dev libxcb-xfixes0-dev
   libxcb-icccm4-dev libxcb-ewmh-dev
@@ -19,6 +21,8 @@ packages=(
   libyuv-dev
   # headless X for tests and screenshots
   xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils imagemagick
+  # the tests' private sound server
+  pulseaudio pulseaudio-utils
   # CJK glyphs: the interface speaks Chinese by default
   fonts-wqy-microhei
   # installation: launcher and AppStream validators, the package's tools

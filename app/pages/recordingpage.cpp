@@ -2,6 +2,7 @@
 // the capture target chosen through the mode combo and its selectors.
 #include "app/mainwindow.h"
 
+#include "app/pages/levelmeter.h"
 #include "app/settingsstore.h"
 #include "platform/windowlist.h"
 #include "recorder/screenrecorder.h"
@@ -9,6 +10,7 @@
 #include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
+#include <QBoxLayout>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -23,6 +25,7 @@
 namespace {
 
 const char *const RunningTimeStyle = "color: #21c520;";
+constexpr int AudioBalloonMs = 5000;
 const char *const PausedTimeStyle = "color: orange;";
 
 // 1000 / frame rate, as the capture timer of the recorder ticks.
@@ -51,12 +54,49 @@ void MainWindow::setupRecordingPage()
             &MainWindow::onRecordModeChanged);
     connectRecorder();
     connectRecordPageChoosers();
+    setupLevelMeter();
+}
+
+void MainWindow::setupLevelMeter()
+{
+    levelMeter = new LevelMeter(ui->timeLabel->parentWidget());
+    levelMeter->hide();
+    for (QBoxLayout *layout : ui->timeLabel->parentWidget()->findChildren<QBoxLayout *>()) {
+        if (const int at = layout->indexOf(ui->timeLabel); at >= 0) {
+            layout->insertWidget(at + 1, levelMeter);
+            break;
+        }
+    }
+}
+
+void MainWindow::showLevelMeter()
+{
+    QStringList sources;
+    if (recorder->recordsMicrophone())
+        sources << tr("麦克风");
+    if (recorder->recordsSystemAudio())
+        sources << tr("系统音频");
+    levelMeter->setSources(sources);
+    levelMeter->setVisible(!sources.isEmpty());
+}
+
+void MainWindow::updateLevelMeter()
+{
+    if (!levelMeter->isVisible())
+        return;
+    QList<float> peaks;
+    if (recorder->recordsMicrophone())
+        peaks << recorder->microphoneLevel();
+    if (recorder->recordsSystemAudio())
+        peaks << recorder->systemAudioLevel();
+    levelMeter->setLevels(peaks);
 }
 
 void MainWindow::connectRecorder()
 {
     connect(recorder, &ScreenRecorder::recordingAborted, this, &MainWindow::onRecordingAborted);
     connect(recorder, &ScreenRecorder::recordingFinished, this, &MainWindow::onRecordingFinished);
+    connect(recorder, &ScreenRecorder::audioProblem, this, &MainWindow::onAudioProblem);
 }
 
 void MainWindow::connectRecordPageChoosers()
@@ -168,6 +208,7 @@ void MainWindow::startRecording()
     ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/stop.svg")));
     recordingClock.start();
     clockTimer->start(clockIntervalMs(config.frameRate));
+    showLevelMeter();
     ui->pauseButton->setEnabled(true);
     if (ui->minimizeAfterRecordingCheck->isChecked())
         showMinimized();
@@ -223,6 +264,7 @@ void MainWindow::leaveRecordingLook()
         hiddenToTray = false;
     }
     clockTimer->stop();
+    levelMeter->hide();
     ui->pauseButton->setEnabled(false);
     showPauseButtonRunning();
 }
@@ -268,6 +310,22 @@ void MainWindow::reportStoppedRecording(const QString &reason, const QString &fi
         text += QLatin1Char('\n')
                 + tr("已录制的内容保存在：%1").arg(QDir::toNativeSeparators(filePath));
     QMessageBox::warning(this, tr("录制已停止"), text);
+}
+
+void MainWindow::onAudioProblem(const QString &text)
+{
+    // Told from the event loop: at a start, after the window has gone to
+    // the tray if it goes there.
+    QTimer::singleShot(0, this, [this, text] { showAudioProblem(text); });
+}
+
+void MainWindow::showAudioProblem(const QString &text)
+{
+    if (hiddenToTray && trayIcon != nullptr && trayIcon->isVisible()) {
+        trayIcon->showMessage(tr("声音"), text, QSystemTrayIcon::Warning, AudioBalloonMs);
+        return;
+    }
+    QMessageBox::warning(this, tr("声音"), text);
 }
 
 void MainWindow::showPauseButtonRunning()
@@ -328,6 +386,7 @@ void MainWindow::updateTimer()
     if (lastElapsedMs > elapsed)
         elapsed = lastElapsedMs + 1;
     lastElapsedMs = elapsed;
+    updateLevelMeter();
     ui->timeLabel->setText(
         QTime(0, 0, 0, 0).addMSecs(static_cast<int>(elapsed)).toString(QStringLiteral("hh:mm:ss")));
 }

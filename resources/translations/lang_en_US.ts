@@ -663,6 +663,18 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>The output folder must be a folder on this computer:
 %1</translation>
     </message>
+    <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>系统音频</source>
+        <translation>System audio</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>Sound</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
@@ -901,6 +913,50 @@ Press ESC to cancel</translation>
     <message>
         <source>写入视频文件失败（%1），录制已停止</source>
         <translation>Writing the video file failed (%1); the recording has stopped</translation>
+    </message>
+    <message>
+        <source>没有可用的声音服务器</source>
+        <translation>no sound server is available</translation>
+    </message>
+    <message>
+        <source>没有默认输入设备</source>
+        <translation>there is no default input device</translation>
+    </message>
+    <message>
+        <source>没有默认输出设备</source>
+        <translation>there is no default output device</translation>
+    </message>
+    <message>
+        <source>声音服务器拒绝录制: %1</source>
+        <translation>the sound server refused to record: %1</translation>
+    </message>
+    <message>
+        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
+        <translation>The microphone cannot be recorded (%1); this recording has no microphone sound.</translation>
+    </message>
+    <message>
+        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
+        <translation>System audio cannot be recorded (%1); this recording has no system audio.</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
+        <translation>The microphone was lost at %1 of the recording; the rest has no microphone sound.</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
+        <translation>System audio was lost at %1 of the recording; the rest has no system audio.</translation>
+    </message>
+    <message>
+        <source>无法找到音频编码器</source>
+        <translation>No audio encoder found</translation>
+    </message>
+    <message>
+        <source>无法创建音频流</source>
+        <translation>Creating the audio stream failed</translation>
+    </message>
+    <message>
+        <source>无法打开音频编码器</source>
+        <translation>Opening the audio encoder failed</translation>
     </message>
 </context>
 <context>

@@ -662,6 +662,18 @@
         <translation>輸出目錄必須是本機上的資料夾：
 %1</translation>
     </message>
+    <message>
+        <source>麦克风</source>
+        <translation>麥克風</translation>
+    </message>
+    <message>
+        <source>系统音频</source>
+        <translation>系統音訊</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>聲音</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
@@ -900,6 +912,50 @@
     <message>
         <source>写入视频文件失败（%1），录制已停止</source>
         <translation>寫入影片檔案失敗（%1），錄製已停止</translation>
+    </message>
+    <message>
+        <source>没有可用的声音服务器</source>
+        <translation>沒有可用的聲音伺服器</translation>
+    </message>
+    <message>
+        <source>没有默认输入设备</source>
+        <translation>沒有預設輸入裝置</translation>
+    </message>
+    <message>
+        <source>没有默认输出设备</source>
+        <translation>沒有預設輸出裝置</translation>
+    </message>
+    <message>
+        <source>声音服务器拒绝录制: %1</source>
+        <translation>聲音伺服器拒絕錄製: %1</translation>
+    </message>
+    <message>
+        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
+        <translation>無法錄製麥克風（%1），本次錄製不含麥克風聲音。</translation>
+    </message>
+    <message>
+        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
+        <translation>無法錄製系統音訊（%1），本次錄製不含系統音訊。</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
+        <translation>錄製到 %1 時失去了麥克風，之後的部分沒有麥克風聲音。</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
+        <translation>錄製到 %1 時失去了系統音訊，之後的部分沒有系統音訊。</translation>
+    </message>
+    <message>
+        <source>无法找到音频编码器</source>
+        <translation>無法找到音訊編碼器</translation>
+    </message>
+    <message>
+        <source>无法创建音频流</source>
+        <translation>無法建立音訊串流</translation>
+    </message>
+    <message>
+        <source>无法打开音频编码器</source>
+        <translation>無法開啟音訊編碼器</translation>
     </message>
 </context>
 <context>

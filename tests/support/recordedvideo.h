@@ -26,10 +26,11 @@ struct Packet
     int64_t dts = 0;
 };
 
-// What a player sees in a recorded file: its one stream and every frame.
+// What a player sees in a recorded file: its video stream and every frame.
 struct RecordedVideo
 {
     bool opened = false;
+    int streams = 0; // in the file, sound included
     AVCodecID codec = AV_CODEC_ID_NONE;
     AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
     QSize size;
@@ -44,8 +45,34 @@ struct RecordedVideo
     double largestGap() const;
 };
 
-// Decodes a recorded file completely; keepImages false keeps only the times.
+// Decodes a recorded file's video completely; keepImages false keeps only
+// the times.
 RecordedVideo decodeRecording(const QString &path, bool keepImages = true);
+
+// What a listener hears in a recorded file: its sound, mixed to one channel.
+struct RecordedAudio
+{
+    bool opened = false; // the file has a sound stream and it decodes
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    int sampleRate = 0;
+    int channels = 0;
+    double startSeconds = 0; // time of the first decoded sample
+    QList<float> samples;
+
+    double seconds() const { return sampleRate > 0 ? samples.size() / double(sampleRate) : 0; }
+    // Amplitude (0..1) of a sine of the frequency over [from, to) seconds
+    // counted from the first sample; to < 0: to the end.
+    double toneAmplitude(double frequency, double from = 0, double to = -1) const;
+    // Times (from the first sample) where the sound rises above threshold
+    // after at least quietSeconds below it.
+    QList<double> onsets(float threshold, double quietSeconds = 0.2) const;
+    // The longest stretch, in seconds, where a tone of the frequency falls
+    // below half its amplitude over the whole track (10 ms windows), past
+    // the first `from` seconds.
+    double longestDropout(double frequency, double from = 0.2) const;
+};
+
+RecordedAudio decodeAudio(const QString &path);
 
 // Colours equal within what 4:2:0 sampling and compression change.
 bool closeTo(const QColor &a, const QColor &b, int tolerance = 40);
