@@ -12,7 +12,8 @@
 
 namespace {
 
-// A server that does not answer within this is taken for none.
+// A server that does not answer within this is taken for none. It bounds
+// the whole of open(), which runs on the GUI thread at a start.
 constexpr int connectTimeoutMs = 3000;
 // Blocks of about 10 ms: short enough for the level meter and for the
 // null sink's monitor to run at a low latency.
@@ -51,9 +52,12 @@ bool AudioCapture::waitFor(Done done, int timeoutMs)
         pa_threaded_mainloop *loop;
         bool passed = false;
     } deadline{loop};
+    pa_usec_t until = pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000;
+    if (openDeadlineUs != 0)
+        until = std::min(until, openDeadlineUs);
     pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
     pa_time_event *event = pa_context_rttime_new(
-        context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000,
+        context, until,
         [](pa_mainloop_api *, pa_time_event *, const timeval *, void *data) {
             auto *d = static_cast<Deadline *>(data);
             d->passed = true;
@@ -73,6 +77,14 @@ bool AudioCapture::open(bool microphone, bool systemAudio)
     streams[SystemAudio].failure = systemAudio ? Failure::NoServer : Failure::NotAsked;
     if (!microphone && !systemAudio)
         return false;
+    // A server that accepts but answers slowly must not hold the start
+    // for a wait per step.
+    openDeadlineUs = pa_rtclock_now() + pa_usec_t(connectTimeoutMs) * 1000;
+    struct ClearDeadline
+    {
+        pa_usec_t &deadline;
+        ~ClearDeadline() { deadline = 0; }
+    } clearDeadline{openDeadlineUs};
     if (!connectContext())
         return false;
 

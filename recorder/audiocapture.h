@@ -58,7 +58,7 @@ public:
     AudioCapture &operator=(const AudioCapture &) = delete;
 
     // Connects to the sound server and opens the asked sources, waiting at
-    // most a few seconds for a server that does not answer. True when at
+    // most three seconds in all for a server that does not answer. True when at
     // least one source is open; the others say why in failure().
     bool open(bool microphone, bool systemAudio);
     bool isOpen(Source source) const { return streams[source].stream != nullptr && !failed(source); }
@@ -132,6 +132,8 @@ private:
     pa_context *context = nullptr;
     pa_time_event *timer = nullptr;
     bool loopRunning = false;
+    // While open() runs: the time (pa_rtclock) every wait ends by.
+    uint64_t openDeadlineUs = 0;
     bool contextFailed = false;
     QByteArray defaultSource;
     QByteArray defaultSink;

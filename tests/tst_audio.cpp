@@ -18,10 +18,12 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLocalServer>
 #include <QSystemTrayIcon>
 #include <QPainter>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <csignal>
@@ -367,22 +369,31 @@ private slots:
     void noServerRecordsPictureAndSaysSoOnce_data()
     {
         QTest::addColumn<bool>("toTray");
-        QTest::newRow("window shown: a message box") << false;
-        QTest::newRow("window in the tray: a balloon") << true;
+        QTest::addColumn<bool>("silentServer");
+        QTest::newRow("window shown: a message box") << false << false;
+        QTest::newRow("window in the tray: a balloon") << true << false;
+        QTest::newRow("a server that never answers") << false << true;
     }
 
     void noServerRecordsPictureAndSaysSoOnce()
     {
         QFETCH(bool, toTray);
+        QFETCH(bool, silentServer);
         if (toTray && !QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000))
             QSKIP("no tray host");
         const QByteArray server = qgetenv("PULSE_SERVER");
-        qputenv("PULSE_SERVER", "unix:" + outputDir.path().toLocal8Bit() + "/no-server");
+        QTemporaryDir socketDir;
+        const QString socket = socketDir.filePath(QStringLiteral("no-server"));
+        qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         struct Restore
         {
             QByteArray value;
             ~Restore() { qputenv("PULSE_SERVER", value); }
         } restore{server};
+        // Accepts the connection (the kernel does) and never says a word.
+        QLocalServer silent;
+        if (silentServer)
+            QVERIFY(silent.listen(socket));
 
         openSettingsStore()->clear();
         MainWindow window;
