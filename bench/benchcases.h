@@ -31,6 +31,8 @@ struct Case
 // The corner the scroller flashes white in the cases with sound.
 inline constexpr int FlashSize = 120;
 inline constexpr double BeepHz = 2000;
+// 60.33 frames at 30 fps, 120.66 at 60.
+inline constexpr int FlashPeriodMs = 2011;
 
 // Mean and largest distance, in milliseconds, between each flash of the
 // corner in the file's picture and the nearest beep in its sound; -1 when

@@ -99,8 +99,10 @@ private:
 
 } // namespace
 
-// The corner that flashes white for 300 ms every two seconds, each time at
-// the moment a beep is heard from the default output.
+// The corner that flashes white for 300 ms about every two seconds, each
+// time at the moment a beep is heard from the default output. The period is
+// no whole number of frames, so the flashes fall at every phase of the
+// capture tick and the mean offset does not hang on one run's phase.
 class FlashCorner : public QWidget
 {
 public:
@@ -123,7 +125,7 @@ public:
                 repaint();
             });
         });
-        timer.start(2000);
+        timer.start(FlashPeriodMs);
     }
 
 protected:
