@@ -17,6 +17,8 @@ packages=(
   # X11 layer
   libxcb1-dev libxcb-shm0-dev libxcb-composite0-dev libxcb-xinput-dev libxcb-xfixes0-dev
   libxcb-icccm4-dev libxcb-ewmh-dev
+  # Wayland capture: the ScreenCast portal over D-Bus and the PipeWire stream
+  libpipewire-0.3-dev
   # speed
   libyuv-dev
   # headless X for tests and screenshots
@@ -25,6 +27,10 @@ packages=(
   pulseaudio pulseaudio-utils
   # CJK glyphs: the interface speaks Chinese by default
   fonts-wqy-microhei
+  # the tests' stand-in desktop: private PipeWire and the real portal frontend
+  pipewire pipewire-bin wireplumber xdg-desktop-portal dbus
+  # the benchmark's peer recorder of a PipeWire stream
+  gstreamer1.0-pipewire gstreamer1.0-plugins-ugly
   # installation: launcher and AppStream validators, the package's tools
   desktop-file-utils appstream lintian dpkg-dev
   # tests: recordings read by the GStreamer stack most Linux players use
