@@ -281,9 +281,13 @@ private slots:
 
         window->move(200, 150);
         QTRY_COMPARE(window->pos(), QPoint(200, 150));
+        // This process handles the press and asks the window manager to take
+        // over: its event loop runs between the steps.
         auto pointer = [](const QStringList &steps) {
-            for (const QString &step : steps)
+            for (const QString &step : steps) {
                 QProcess::execute(QStringLiteral("xdotool"), step.split(u' '));
+                QTest::qWait(step.startsWith(QLatin1String("mousedown")) ? 600 : 200);
+            }
         };
         auto at = [](QPoint p) { return QStringLiteral("mousemove --sync %1 %2").arg(p.x()).arg(p.y()); };
         const QWidget *frame = child<QWidget>(window.get(), "centralwidget");

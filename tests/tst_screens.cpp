@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 
+#include "support/combofit.h"
 #include "support/testsupport.h"
 
 #include <QAbstractItemView>
@@ -64,7 +65,10 @@ QStringList cutControls(QWidget *window)
         for (QWidget *p = w->parentWidget(); p != window; p = p->parentWidget())
             if (!p->rect().contains(QRect(w->mapTo(p, QPoint()), w->size())))
                 cut << name + QStringLiteral(" cut by ") + p->objectName();
-        const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+        // As layouts take it: a minimum the style sets wins over the hint.
+        const QSize hint = w->minimumSizeHint();
+        const QSize least(w->minimumWidth() > 0 ? w->minimumWidth() : hint.width(),
+                          w->minimumHeight() > 0 ? w->minimumHeight() : hint.height());
         if (w->width() < least.width() || w->height() < least.height())
             cut << name + QStringLiteral(" squeezed to %1x%2 of %3x%4").arg(w->width()).arg(w->height()).arg(least.width()).arg(least.height());
     }
@@ -98,7 +102,7 @@ private:
                                      .arg(name)
                                      .arg(key - Qt::Key_0)
                                      .arg(tab >= 0 ? QStringLiteral("-tab%1").arg(tab) : QString());
-            for (const QString &c : cutControls(window))
+            for (const QString &c : cutControls(window) + combosCuttingTheirItems(window))
                 cut << page + QStringLiteral(": ") + c;
             window->grab().save(screensDir + u'/' + page + QStringLiteral(".png"));
         }

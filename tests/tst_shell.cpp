@@ -8,6 +8,7 @@
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"
 
+#include "support/combofit.h"
 #include "support/contrast.h"
 #include "support/modalanswerer.h"
 #include "support/recordedvideo.h"
@@ -33,7 +34,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
-#include <QStyleOptionComboBox>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -186,36 +186,6 @@ void compareWithTable(const QStringList &before, const QStringList &after, const
             QCOMPARE(after[i], before[i]);
         }
     }
-}
-
-// The shown combo boxes whose text field is narrower than their longest item.
-QStringList combosCuttingTheirItems(QWidget *root)
-{
-    QStringList cut;
-    for (QComboBox *combo : root->findChildren<QComboBox *>()) {
-        if (!combo->isVisible())
-            continue;
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        option.frame = true;
-        const QRect field =
-            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
-        int longest = 0;
-        QString longestText;
-        for (int i = 0; i < combo->count(); ++i) {
-            int width = combo->fontMetrics().horizontalAdvance(combo->itemText(i));
-            if (!combo->itemIcon(i).isNull())
-                width += combo->iconSize().width() + 4;
-            if (width > longest) {
-                longest = width;
-                longestText = combo->itemText(i);
-            }
-        }
-        if (field.width() < longest)
-            cut << QStringLiteral("%1: \"%2\" needs %3, has %4")
-                       .arg(combo->objectName(), longestText).arg(longest).arg(field.width());
-    }
-    return cut;
 }
 
 // Runs an action on the next pop-up menu or modal dialog, from inside the
