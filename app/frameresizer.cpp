@@ -17,7 +17,7 @@ Qt::CursorShape cursorFor(Qt::Edges edges)
         return Qt::SizeBDiagCursor;
     if (edges & (Qt::LeftEdge | Qt::RightEdge))
         return Qt::SizeHorCursor;
-    return edges ? Qt::SizeVerCursor : Qt::ArrowCursor;
+    return Qt::SizeVerCursor;
 }
 
 } // namespace
@@ -55,8 +55,12 @@ bool FrameResizer::eventFilter(QObject *watched, QEvent *event)
         return false;
     if (event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
-        if (move->buttons() == Qt::NoButton)
-            frame->setCursor(cursorFor(edgesAt(move->position().toPoint())));
+        const Qt::Edges edges = edgesAt(move->position().toPoint());
+        // Inside, the content's own cursors show again.
+        if (move->buttons() == Qt::NoButton && edges)
+            frame->setCursor(cursorFor(edges));
+        else if (move->buttons() == Qt::NoButton)
+            frame->unsetCursor();
     } else if (event->type() == QEvent::Leave) {
         frame->unsetCursor();
     } else if (event->type() == QEvent::MouseButtonPress) {

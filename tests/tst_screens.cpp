@@ -2,7 +2,8 @@
 // 200 % (each run on an X server of that size): it opens whole on the
 // available area, every control of every page stays whole in each language
 // and theme, also at the smallest size, and icons are drawn at the scale.
-// Screenshots of every page land in the build's screens/ folder.
+// Screenshots of every page land in the build's screens/ folder, to be
+// looked at.
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
 
@@ -89,7 +90,7 @@ private:
     QStringList visitPages(MainWindow *window, const QString &name)
     {
         QStringList cut;
-        auto *tabs = window->findChild<QTabWidget *>("tabWidget");
+        auto *tabs = window->findChild<QWidget *>("settingsPage")->findChild<QTabWidget *>("tabWidget");
         const QList<QPair<Qt::Key, int>> pages = {
             {Qt::Key_1, -1}, {Qt::Key_2, -1}, {Qt::Key_3, -1}, {Qt::Key_4, 0},
             {Qt::Key_4, 1}, {Qt::Key_4, 2}, {Qt::Key_4, 3}};
@@ -113,13 +114,11 @@ private slots:
     void initTestCase()
     {
         const QScreen *screen = QGuiApplication::primaryScreen();
+        const QSize pixels = screen->size() * screen->devicePixelRatio();
         screensDir = testDataDir() + QStringLiteral("/screens/%1x%2-scale%3")
-                                         .arg(qRound(screen->geometry().width() * screen->devicePixelRatio()))
-                                         .arg(qRound(screen->geometry().height() * screen->devicePixelRatio()))
+                                         .arg(pixels.width()).arg(pixels.height())
                                          .arg(screen->devicePixelRatio());
-        QDir().mkpath(screensDir);
-        qInfo() << "screen" << screen->geometry() << "available" << screen->availableGeometry()
-                << "scale" << screen->devicePixelRatio() << "screenshots in" << screensDir;
+        QVERIFY(QDir().mkpath(screensDir));
     }
 
     void init() { openSettingsStore()->clear(); }
@@ -134,33 +133,24 @@ private slots:
                     << language << theme;
     }
 
-    // At the size the window opens with, and at its smallest.
+    // At the size the window opens with, and at its smallest; and every
+    // icon has a drawing at the screen's scale, not a blown-up small one.
     void everyControlStaysWhole()
     {
         QFETCH(QString, language);
         QFETCH(QString, theme);
-        {
-            const auto settings = openSettingsStore();
-            settings->setValue("language", language);
-            settings->setValue("theme", theme);
-        }
+        openSettingsStore()->setValue("language", language);
+        openSettingsStore()->setValue("theme", theme);
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(activate(&window));
-        const QRect available = window.screen()->availableGeometry();
-        QTRY_VERIFY2(available.contains(window.frameGeometry()),
-                     qPrintable(QStringLiteral("window %1,%2 %3x%4 on %5,%6 %7x%8")
-                                    .arg(window.x()).arg(window.y()).arg(window.width())
-                                    .arg(window.height()).arg(available.x()).arg(available.y())
-                                    .arg(available.width()).arg(available.height())));
         // The described size when it fits; the whole area, centred, when not.
-        if (available.width() >= 960 && available.height() >= 640) {
-            QCOMPARE(window.size(), QSize(960, 640));
-        } else {
-            QCOMPARE(window.size(), QSize(960, 640).boundedTo(available.size()));
+        const QRect available = window.screen()->availableGeometry();
+        QTRY_VERIFY(available.contains(window.frameGeometry()));
+        QCOMPARE(window.size(), QSize(960, 640).boundedTo(available.size()));
+        if (window.height() < 640)
             QVERIFY(qAbs(window.geometry().center().y() - available.center().y()) <= 1);
-        }
 
         const QString name = language + u'-' + theme;
         QStringList cut = visitPages(&window, name);
@@ -168,29 +158,15 @@ private slots:
         QTRY_COMPARE(window.size(), window.minimumSize());
         cut += visitPages(&window, name + QStringLiteral("-smallest"));
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
-    }
 
-    // Every icon of the window's buttons has a drawing for the screen's
-    // scale, not a blown-up small one.
-    void iconsAreDrawnAtTheScale()
-    {
-        MainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         const qreal scale = window.devicePixelRatioF();
-        QCOMPARE(scale, window.screen()->devicePixelRatio());
         QVERIFY(scale > 1);
-        int icons = 0;
         for (const QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
-            if (button->icon().isNull())
-                continue;
             const QSize size = button->iconSize();
-            const QImage drawn = button->icon().pixmap(size, scale).toImage();
-            QVERIFY2(drawn.size() == (QSizeF(size) * scale).toSize(),
-                     qPrintable(button->objectName()));
-            ++icons;
+            if (!button->icon().isNull())
+                QVERIFY2(button->icon().pixmap(size, scale).size() == (QSizeF(size) * scale).toSize(),
+                         qPrintable(button->objectName()));
         }
-        QVERIFY(icons >= 10);
     }
 };
 

@@ -636,7 +636,7 @@ private slots:
             check(window.get(), name);
         }
         QTest::keyClick(window.get(), Qt::Key_4, Qt::ControlModifier);
-        auto *tabs = w<QTabWidget>("tabWidget");
+        auto *tabs = w<QWidget>("settingsPage")->findChild<QTabWidget *>("tabWidget");
         for (int i = 0; i < tabs->count(); ++i) {
             QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(i).center());
             QCOMPARE(tabs->currentIndex(), i);
