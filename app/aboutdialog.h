@@ -6,7 +6,8 @@ namespace Ui {
 class AboutDialog;
 }
 
-// Product name, version, description, contact lines and two links; built
+// Product name, version, description, contact lines, two links, the licence
+// and the libraries used with theirs, and the toolkit's own about box; built
 // for one showing.
 class AboutDialog : public QDialog
 {

@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 
 #include "app/identity.h"
-#include "app/settingsstore.h"
+#include "app/uilanguage.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -23,14 +23,13 @@ const char *const ToolkitFlagOptions[] = {"reverse", "widgetcount", "nograb", "d
 const char *const TextContext = "CommandLine";
 
 // There is no application object yet, so no installed translator: the texts
-// are looked up in the stored language's translation directly.
+// are looked up in the start language's translation directly.
 class Texts
 {
 public:
     Texts()
     {
-        const QString language =
-            openSettingsStore()->value(QStringLiteral("language"), QStringLiteral("zh_CN")).toString();
+        const QString language = startLanguage();
         // Without a translation the source texts are shown.
         [[maybe_unused]] const bool loaded =
             translator.load(QStringLiteral(":/translations/lang_%1.qm").arg(language));

@@ -42,6 +42,8 @@ void MainWindow::restoreDefaultSettings()
     // The cleared store says light: the look follows, so flag, icon and
     // screen agree.
     applyTheme(isDarkTheme);
+    // The language too: the desktop's, now rather than at the next start.
+    applyStartLanguage();
     loadShortcuts();
     applyShortcuts();
 

@@ -3,10 +3,12 @@
 #include "app/mainwindow.h"
 
 #include "app/settingsstore.h"
+#include "app/uilanguage.h"
 #include "recorder/screenrecorder.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QSignalBlocker>
@@ -23,18 +25,17 @@ QString translationResource(const QString &code)
 
 } // namespace
 
-// The source texts are simplified Chinese, so a stored zh_CN switches
-// nothing; the toolkit's own texts (Yes, No, Cancel) still need their
-// translation, installed here without writing the store.
-void MainWindow::applyStoredLanguage()
+// At start-up and after a reset: the stored language, or the desktop's when
+// none is stored; neither is written to the store. The source texts are
+// simplified Chinese, so zh_CN at start-up switches nothing; the toolkit's
+// own texts (Yes, No, Cancel) still need their translation.
+void MainWindow::applyStartLanguage()
 {
-    currentLanguage = SourceLanguage;
-    const QString stored =
-        openSettingsStore()->value(QStringLiteral("language"), SourceLanguage).toString();
-    if (stored == currentLanguage)
-        loadQtTranslator(stored);
-    else
-        switchLanguage(stored);
+    const QString language = vexlo::startLanguage();
+    if (language != currentLanguage)
+        installLanguage(language);
+    else if (!qtTranslator)
+        loadQtTranslator(language);
 }
 
 void MainWindow::loadQtTranslator(const QString &code)
@@ -51,9 +52,13 @@ void MainWindow::switchLanguage(const QString &code)
 {
     if (code == currentLanguage)
         return;
-    currentLanguage = code;
     openSettingsStore()->setValue(QStringLiteral("language"), code);
+    installLanguage(code);
+}
 
+void MainWindow::installLanguage(const QString &code)
+{
+    currentLanguage = code;
     if (appTranslator)
         QCoreApplication::removeTranslator(appTranslator.get());
     loadQtTranslator(code);
@@ -102,10 +107,20 @@ void MainWindow::retranslateForm()
     retranslateRecordingsTable();
 }
 
+// Every combo box of the window, the converter page's included, takes the
+// width of its longest item in the language in force, not the first one's.
+void MainWindow::fitComboBoxesToTheirItems()
+{
+    for (QComboBox *combo : findChildren<QComboBox *>())
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+}
+
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         retranslateForm();
+        fitComboBoxesToTheirItems();
+    }
     else if (event->type() == QEvent::WindowStateChange)
         redrawPreviewWhenIdle();
     QMainWindow::changeEvent(event);

@@ -34,13 +34,21 @@ int main(int argc, char *argv[])
     std::set_terminate(vexlo::onFatalTerminate);
     // A quit signal ends every event loop, modal ones included, without asking
     // the windows; the main window then finishes the recording and saves.
+    // One that arrives while a dialog of the start-up runs its own loop
+    // ends that loop; the main loop then never starts.
     vexlo::QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &vexlo::QuitSignals::received, &application,
-                     [] { QCoreApplication::exit(0); });
-    return vexlo::runGuarded(application, [&instance] {
-        auto window = std::make_unique<MainWindow>();
-        QObject::connect(&instance, &vexlo::SingleInstance::activationRequested, window.get(),
-                         &MainWindow::showForAnotherStart);
-        return window;
+    bool quitRequested = false;
+    QObject::connect(&quitSignals, &vexlo::QuitSignals::received, &application, [&quitRequested] {
+        quitRequested = true;
+        QCoreApplication::exit(0);
     });
+    return vexlo::runGuarded(
+        application,
+        [&instance] {
+            auto window = std::make_unique<MainWindow>();
+            QObject::connect(&instance, &vexlo::SingleInstance::activationRequested, window.get(),
+                             &MainWindow::showForAnotherStart);
+            return window;
+        },
+        [&quitRequested] { return quitRequested; });
 }

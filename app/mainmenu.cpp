@@ -8,12 +8,8 @@
 
 namespace {
 
-// The menu is white in both themes; its text colour is its own so the dark
-// theme's light text does not vanish on it.
-const char *const MenuStyleSheet =
-    "QMenu { background-color: white; border: 1px solid #ddd; color: #34495e; }"
-    "QMenu::item { padding: 5px 20px; }"
-    "QMenu::item:selected { background-color: #e6f2ff; }";
+// Colours come from the theme's sheet, so text and highlight agree in both.
+const char *const MenuStyleSheet = "QMenu::item { padding: 5px 20px; }";
 
 } // namespace
 

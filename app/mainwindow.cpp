@@ -1,21 +1,24 @@
 #include "app/mainwindow.h"
 
+#include "app/frameresizer.h"
 #include "converter/mediaconverter.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"
 #include "ui_mainwindow.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFileSystemWatcher>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTranslator>
 
 namespace {
-constexpr int WindowWidth = 960;
-constexpr int WindowHeight = 640;
+constexpr int ShadowMargin = 15;
 constexpr int StartImageSizePercent = 80;
 constexpr int StartImageOpacity = 70;
 } // namespace
@@ -46,8 +49,10 @@ MainWindow::MainWindow(QWidget *parent)
     watchDefaultOutputFolder();
     setupPreview();
     ui->contentStack->insertWidget(3, mediaConverter);
-    applyStoredLanguage();
+    fitComboBoxesToTheirItems();
+    applyStartLanguage();
     updateRecordingsTable();
+    applyStartSize();
 
     // Every start begins with these image-watermark values, whatever was stored.
     ui->watermarkSizeSlider->setValue(StartImageSizePercent);
@@ -65,6 +70,8 @@ MainWindow::MainWindow(QWidget *parent)
     connectShortcutEditors();
     applyShortcuts();
     connectSessionEnd();
+    // The keyboard starts at the page's main action.
+    ui->toggleButton->setFocus();
 }
 
 MainWindow::~MainWindow()
@@ -85,9 +92,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::setupFrame()
 {
-    setFixedSize(WindowWidth, WindowHeight);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    new FrameResizer(ui->centralwidget, ShadowMargin);
 
     // The central widget keeps a transparent 15 px border; the shadow falls there.
     auto *shadow = new QGraphicsDropShadowEffect(this);
@@ -112,8 +119,18 @@ void MainWindow::connectSessionEnd()
     // The event loop has ended (the exit question, the tray's exit, a quit
     // signal), or the session is ending: the file and the settings come first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::finishForQuit);
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager &) { finishForQuit(); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
+        finishForQuit();
+        closeOpenDialogs();
+    });
+}
+
+// The session is ending: no box or dialog may hold the program back.
+void MainWindow::closeOpenDialogs()
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QDialog *>(top); dialog != nullptr && dialog->isVisible())
+            dialog->reject();
 }
 
 void MainWindow::finishForQuit()
@@ -127,6 +144,7 @@ void MainWindow::finishForQuit()
     if (recorder->isFinishing())
         recorder->waitForFinished();
     saveSettings();
+    storeWindowSize();
 }
 
 void MainWindow::connectShell()
@@ -148,10 +166,17 @@ void MainWindow::connectNavigation()
     } pages[] = {
         {ui->recordButton, 0, QT_TR_NOOP("录制屏幕")},
         {ui->historyButton, 1, QT_TR_NOOP("录制存档")},
-        {ui->menuButton, 2, QT_TR_NOOP("高级配置")},
         {ui->converterButton, 3, QT_TR_NOOP("音视频转换")},
+        {ui->menuButton, 2, QT_TR_NOOP("高级配置")},
     };
+    int number = 0;
     for (const auto &page : pages) {
+        // Ctrl+1 to Ctrl+4 in the column's order; a locked column stays locked.
+        auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + number++)), this);
+        connect(shortcut, &QShortcut::activated, page.button, [button = page.button] {
+            if (button->isEnabled())
+                button->click();
+        });
         connect(page.button, &QToolButton::clicked, this,
                 [this, page] { showPage(page.index, page.title); });
         // An assistive technology's toggle checks the button without a click.

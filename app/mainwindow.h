@@ -31,10 +31,10 @@ class RegionSelector;
 class ScreenRecorder;
 class WindowSelector;
 
-// The program's only top-level window: a frameless, fixed-size frame with a
-// drop shadow, dragged by its header or its navigation column, and the owner
-// of everything that lives as long as the program. Each page's members live
-// in app/pages/, the settings and shortcuts in app/.
+// The program's only top-level window: a frameless frame with a drop shadow,
+// dragged by its header or its navigation column, resized by its edges, and
+// the owner of everything that lives as long as the program. Each page's
+// members live in app/pages/, the settings and shortcuts in app/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -83,9 +83,12 @@ private:
     void setupFrame();
     void setupConnections();
     void connectSessionEnd();
+    void closeOpenDialogs();
     void connectNavigation();
     void showPage(int index, const char *title);
     bool isDragHandle(const QPoint &windowPos) const;
+    void applyStartSize();
+    void storeWindowSize();
 
     // Recording page (pages/recordingpage.cpp).
     void setupRecordingPage();
@@ -275,12 +278,17 @@ private:
     void connectShell();
     void applyTheme(bool dark);
     void applyThemeIcons(bool dark);
-    void applyStoredLanguage();
+    void applyStartLanguage();
     void switchLanguage(const QString &code);
+    void installLanguage(const QString &code);
     void loadQtTranslator(const QString &code);
     void retranslateForm();
+    void fitComboBoxesToTheirItems();
     void createTrayIcon();
     void retranslateTrayMenu();
+    void showTrayState();
+    void showTrayMessage(const QString &title, const QString &text,
+                         QSystemTrayIcon::MessageIcon icon, int ms);
     bool previewShown() const;
     void onPreviewTimer();
     RecordingConfig pushPreviewOptions();
@@ -291,4 +299,5 @@ private:
     std::unique_ptr<QTranslator> appTranslator;
     std::unique_ptr<QTranslator> qtTranslator;
     QMenu *trayMenu = nullptr;
+    bool trayShowsRecording = false;
 };

@@ -1,13 +1,15 @@
-// The frameless window's own behaviour: dragging, the header buttons and
-// native events.
+// The frameless window's own behaviour: dragging, the header buttons, its
+// size and native events.
 #include "app/mainwindow.h"
 
+#include "app/settingsstore.h"
 #include "platform/nativeevents.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScreen>
 
 void MainWindow::on_pushButton_min_clicked()
 {
@@ -72,4 +74,34 @@ bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr
     if (platform::isExposeEvent(eventType, message))
         return false;
     return QMainWindow::nativeEvent(eventType, message, result);
+}
+
+namespace {
+
+const QString SizeKey = QStringLiteral("windowSize");
+const QSize DefaultSize(960, 640);
+
+} // namespace
+
+// The stored size, or the default one, made to fit the screen's available
+// area: a window larger than the area is shrunk to it and centred, so no
+// control lies out of reach. The smallest size is the layout's, which keeps
+// every control whole in the language in force.
+void MainWindow::applyStartSize()
+{
+    const QRect available = screen()->availableGeometry();
+    const QSize stored = openSettingsStore()->value(SizeKey).toSize();
+    const QSize wanted = (stored.isValid() ? stored : DefaultSize).expandedTo(minimumSizeHint());
+    const QSize fitting = wanted.boundedTo(available.size());
+    resize(fitting);
+    if (fitting != wanted) {
+        QRect placed(QPoint(), fitting);
+        placed.moveCenter(available.center());
+        move(placed.topLeft());
+    }
+}
+
+void MainWindow::storeWindowSize()
+{
+    openSettingsStore()->setValue(SizeKey, size());
 }

@@ -83,7 +83,8 @@ void onFatalTerminate()
     std::abort();
 }
 
-int runGuarded(QApplication &application, const WindowFactory &makeWindow)
+int runGuarded(QApplication &application, const WindowFactory &makeWindow,
+               const std::function<bool()> &quitRequested)
 {
     try {
         av_log_set_level(AV_LOG_ERROR);
@@ -96,6 +97,8 @@ int runGuarded(QApplication &application, const WindowFactory &makeWindow)
         }
 
         const std::unique_ptr<QWidget> window = makeWindow();
+        if (quitRequested && quitRequested())
+            return 0;
         window->show();
         new OnFirstExpose(window->windowHandle(), [w = window.get()] { showSessionNotice(w); });
         return QApplication::exec();

@@ -23,6 +23,10 @@ bool loadStyleSheet(QApplication &application);
 // window made by makeWindow, tells about a Wayland session (see
 // sessionnotice.h) and runs the event loop. Exceptions end in the
 // fatal box and -1. The window is destroyed before this returns.
-int runGuarded(QApplication &application, const WindowFactory &makeWindow);
+// quitRequested tells whether the program was asked to end while the window
+// was being made (a dialog's own event loop took the request): the main
+// loop then does not start.
+int runGuarded(QApplication &application, const WindowFactory &makeWindow,
+               const std::function<bool()> &quitRequested = {});
 
 } // namespace vexlo

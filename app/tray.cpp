@@ -1,16 +1,57 @@
 // The tray icon that stands in for the window while a recording runs hidden,
-// and the close that goes to the tray while it is shown.
+// the close that goes to the tray while it is shown, and the icon's look of
+// a running recording.
 #include "app/mainwindow.h"
 
+#include "recorder/screenrecorder.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QPainter>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
+
 constexpr int BalloonMs = 3000;
+constexpr int PlacementPollMs = 50;
+// A tray that never tells where the icon went still gets its balloon.
+constexpr int PlacementWaitMs = 2000;
+
+const QString LogoPath = QStringLiteral(":/images/logo.svg");
+
+// An icon embedded by the tray host has been moved away from where it was
+// created; before that, a balloon would point at the screen's corner.
+bool iconPlaced(const QSystemTrayIcon *icon)
+{
+    const QRect geometry = icon->geometry();
+    return geometry.isValid() && geometry.topLeft() != QPoint(0, 0);
+}
+
+// The logo with a red dot in its lower right corner, drawn at the sizes
+// trays ask for.
+QIcon recordingIcon()
+{
+    const QIcon logo(LogoPath);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = logo.pixmap(QSize(size, size), 1.0);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal dot = size * 0.5;
+        painter.setPen(QPen(Qt::white, qMax(1.0, size / 16.0)));
+        painter.setBrush(QColor(0xe5, 0x39, 0x35));
+        painter.drawEllipse(QRectF(size - dot - 0.5, size - dot - 0.5, dot, dot));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace
 
 void MainWindow::createTrayIcon()
@@ -25,13 +66,15 @@ void MainWindow::createTrayIcon()
     if (trayIcon != nullptr)
         return;
 
-    trayIcon = new QSystemTrayIcon(QIcon(QStringLiteral(":/images/logo.svg")), this);
+    trayIcon = new QSystemTrayIcon(QIcon(LogoPath), this);
     trayMenu = new QMenu(this);
     trayMenu->addAction(QString(), this, &QWidget::showNormal);
     trayMenu->addAction(QString(), qApp, &QCoreApplication::quit);
     retranslateTrayMenu();
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::onTrayIconActivated);
     trayIcon->setContextMenu(trayMenu);
+    connect(recorder, &ScreenRecorder::recordingStateChanged, this, &MainWindow::showTrayState);
+    connect(clockTimer, &QTimer::timeout, this, &MainWindow::showTrayState);
 }
 
 void MainWindow::retranslateTrayMenu()
@@ -41,6 +84,48 @@ void MainWindow::retranslateTrayMenu()
     const QList<QAction *> actions = trayMenu->actions();
     actions.at(0)->setText(tr("恢复窗口"));
     actions.at(1)->setText(tr("退出"));
+    showTrayState();
+}
+
+// Whether a recording runs, on the icon and in its tool tip with the time
+// the clock shows.
+void MainWindow::showTrayState()
+{
+    if (trayIcon == nullptr)
+        return;
+    const bool recording = recorder->isRecording();
+    const QString tip =
+        recording ? tr("Vexlo - 录制中 %1").arg(ui->timeLabel->text()) : tr("Vexlo");
+    if (recording == trayShowsRecording && trayIcon->toolTip() == tip)
+        return;
+    if (recording != trayShowsRecording)
+        trayIcon->setIcon(recording ? recordingIcon() : QIcon(LogoPath));
+    trayShowsRecording = recording;
+    trayIcon->setToolTip(tip);
+}
+
+// Shown once the tray host has placed the icon, so the balloon points at it.
+void MainWindow::showTrayMessage(const QString &title, const QString &text,
+                                 QSystemTrayIcon::MessageIcon icon, int ms)
+{
+    if (trayIcon == nullptr || !trayIcon->isVisible())
+        return;
+    if (iconPlaced(trayIcon)) {
+        trayIcon->showMessage(title, text, icon, ms);
+        return;
+    }
+    auto *poll = new QTimer(trayIcon);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    connect(poll, &QTimer::timeout, trayIcon, [tray = trayIcon, poll, waited, title, text, icon, ms] {
+        if (!iconPlaced(tray) && waited->elapsed() < PlacementWaitMs)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        if (tray->isVisible())
+            tray->showMessage(title, text, icon, ms);
+    });
+    poll->start(PlacementPollMs);
 }
 
 void MainWindow::onTrayIconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -66,8 +151,8 @@ void MainWindow::showForAnotherStart()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (trayIcon != nullptr && trayIcon->isVisible() && ui->RecMinToTray->isChecked()) {
-        trayIcon->showMessage(tr("Vexlo"), tr("程序已最小化到托盘"),
-                              QSystemTrayIcon::Information, BalloonMs);
+        showTrayMessage(tr("Vexlo"), tr("程序已最小化到托盘"), QSystemTrayIcon::Information,
+                        BalloonMs);
         hide();
         event->ignore();
         return;

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -49,10 +48,8 @@ WindowSelector::WindowSelector(QWidget *parent)
     layout->setContentsMargins(15, 15, 15, 15);
     windowList = new QListWidget(this);
     windowList->setIconSize(QSize(32, 32));
-    windowList->setStyleSheet(QStringLiteral(
-        "QListWidget { background: white; border-radius: 5px; }"
-        "QListWidget::item { padding: 8px; border-bottom: 1px solid #eee; }"
-        "QListWidget::item:hover { background: #f0f0f0; }"));
+    // Its colours are the theme's (#windowList in the style sheets).
+    windowList->setObjectName(QStringLiteral("windowList"));
     layout->addWidget(windowList);
     connect(windowList, &QListWidget::itemDoubleClicked, this, &WindowSelector::onItemClicked);
 
@@ -135,15 +132,6 @@ void WindowSelector::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void WindowSelector::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawRoundedRect(QRect(1, 1, width() - 2, height() - 2), 5, 5);
 }
 
 void WindowSelector::mousePressEvent(QMouseEvent *event)

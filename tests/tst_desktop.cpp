@@ -160,18 +160,42 @@ private slots:
     void helpWithoutADisplay_data()
     {
         QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("desktopLanguage");
+        QTest::addColumn<QString>("desktopLocale");
         QTest::addColumn<QString>("usage");
-        QTest::newRow("zh_CN") << "zh_CN" << "用法：vexlo [选项]";
-        QTest::newRow("zh_TW") << "zh_TW" << "用法：vexlo [選項]";
-        QTest::newRow("en_US") << "en_US" << "Usage: vexlo [options]";
+        const QString simplified = QStringLiteral("用法：vexlo [选项]");
+        const QString traditional = QStringLiteral("用法：vexlo [選項]");
+        const QString english = QStringLiteral("Usage: vexlo [options]");
+        QTest::newRow("zh_CN") << "zh_CN" << "" << "" << simplified;
+        QTest::newRow("zh_TW") << "zh_TW" << "" << "" << traditional;
+        QTest::newRow("en_US") << "en_US" << "" << "" << english;
+        // Nothing stored: the desktop's language.
+        QTest::newRow("desktop zh_HK") << "" << "zh_HK" << "" << traditional;
+        QTest::newRow("desktop zh_MO, from its locale") << "" << "" << "zh_MO.UTF-8" << traditional;
+        QTest::newRow("desktop zh_SG") << "" << "zh_SG:en" << "" << simplified;
+        QTest::newRow("desktop de_DE") << "" << "de_DE" << "" << english;
+        QTest::newRow("desktop C") << "" << "" << "C.UTF-8" << english;
+        // A stored language wins over the desktop's.
+        QTest::newRow("zh_CN stored, desktop en") << "zh_CN" << "en_US" << "" << simplified;
     }
 
     void helpWithoutADisplay()
     {
         QFETCH(QString, language);
+        QFETCH(QString, desktopLanguage);
+        QFETCH(QString, desktopLocale);
         QFETCH(QString, usage);
-        openSettingsStore()->setValue("language", language);
-        const Run result = run(vexloBinary(), {"--help"}, withoutDisplay());
+        if (!language.isEmpty())
+            openSettingsStore()->setValue("language", language);
+        QProcessEnvironment env = withoutDisplay();
+        if (!desktopLanguage.isEmpty() || !desktopLocale.isEmpty()) {
+            for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+                env.remove(QString::fromLatin1(name));
+            if (!desktopLanguage.isEmpty())
+                env.insert("LANGUAGE", desktopLanguage);
+            env.insert("LANG", desktopLocale.isEmpty() ? QStringLiteral("C.UTF-8") : desktopLocale);
+        }
+        const Run result = run(vexloBinary(), {"--help"}, env);
         openSettingsStore()->remove("language");
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.out.startsWith(usage + u'\n'), qPrintable(result.out));

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
@@ -72,6 +73,8 @@ private:
 private slots:
     void init()
     {
+        // Each test starts at the default size, whatever the last one left.
+        openSettingsStore()->remove("windowSize");
         window = std::make_unique<MainWindow>();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -216,7 +219,7 @@ private slots:
         QCOMPARE(child<QLabel>(w, "label_5")->geometry(), QRect(140, 190, 191, 111));
         QCOMPARE(child<QFrame>(w, "menu_frame")->maximumWidth(), 70);
         QCOMPARE(child<QGraphicsView>(w, "video_view")->backgroundBrush().color(), QColor(Qt::black));
-        QCOMPARE(child<QGraphicsView>(w, "video_view")->minimumHeight(), 480);
+        QCOMPARE(child<QGraphicsView>(w, "video_view")->minimumHeight(), 200);
 
         // Every icon the form names comes from the resource tree.
         for (const char *name : {"pushButton", "pushButton_nav", "pushButton_min", "pushButton_close"})
@@ -261,7 +264,10 @@ private slots:
         QCOMPARE(title_label->text(), title);
     }
 
-    void windowIsFramelessAndFixed()
+    // Frameless, with its shadow; the real pointer resizes it from a corner
+    // and an edge through the window manager, never below the size that
+    // keeps the controls whole, and the next start has the last size.
+    void windowIsFramelessAndResizesFromItsEdges()
     {
         QCOMPARE(window->size(), QSize(960, 640));
         QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
@@ -273,14 +279,50 @@ private slots:
         QCOMPARE(shadow->color(), QColor(0, 0, 0, 80));
         QCOMPARE(shadow->offset(), QPointF(0, 0));
 
-        window->resize(1200, 800);
-        QTest::qWait(100);
-        QCOMPARE(window->size(), QSize(960, 640));
-        // Neither can the window manager resize it.
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {"windowsize", QString::number(window->winId()), "1300", "900"});
-        QTest::qWait(300);
-        QCOMPARE(window->size(), QSize(960, 640));
+        window->move(200, 150);
+        QTRY_COMPARE(window->pos(), QPoint(200, 150));
+        // This process handles the press and asks the window manager to take
+        // over: its event loop runs between the steps.
+        auto pointer = [](const QStringList &steps) {
+            for (const QString &step : steps) {
+                QProcess::execute(QStringLiteral("xdotool"), step.split(u' '));
+                QTest::qWait(step.startsWith(QLatin1String("mousedown")) ? 600 : 200);
+            }
+        };
+        auto at = [](QPoint p) { return QStringLiteral("mousemove --sync %1 %2").arg(p.x()).arg(p.y()); };
+        const QWidget *frame = child<QWidget>(window.get(), "centralwidget");
+
+        // The transparent border shows the resize cursor.
+        const QPoint rightEdge = window->mapToGlobal(QPoint(window->width() - 6, window->height() / 2));
+        pointer({at(rightEdge)});
+        QTRY_COMPARE(frame->cursor().shape(), Qt::SizeHorCursor);
+
+        const QPoint corner = window->mapToGlobal(QPoint(window->width() - 6, window->height() - 6));
+        pointer({at(corner), "mousedown 1", at(corner + QPoint(50, 30)), at(corner + QPoint(100, 60)),
+                 "mouseup 1"});
+        QTRY_COMPARE(window->size(), QSize(1060, 700));
+
+        const QPoint leftEdge = window->mapToGlobal(QPoint(5, window->height() / 2));
+        pointer({at(leftEdge), "mousedown 1", at(leftEdge + QPoint(40, 0)), at(leftEdge + QPoint(80, 0)),
+                 "mouseup 1"});
+        QTRY_COMPARE(window->size(), QSize(980, 700));
+        QCOMPARE(window->x(), 280);
+
+        // Dragged far inwards, it stops at its smallest size.
+        const QPoint smaller = window->mapToGlobal(QPoint(window->width() - 6, window->height() - 6));
+        pointer({at(smaller), "mousedown 1", at(smaller - QPoint(300, 200)),
+                 at(smaller - QPoint(900, 650)), "mouseup 1"});
+        QTRY_COMPARE(window->size(), window->minimumSize());
+        QVERIFY(window->minimumWidth() > 500 && window->minimumHeight() > 400);
+        QVERIFY(window->minimumWidth() < 960 && window->minimumHeight() < 640);
+
+        window->resize(1000, 660);
+        QTRY_COMPARE(window->size(), QSize(1000, 660));
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(1000, 660));
     }
 
     void dragsOnlyByHeaderOrNavigationColumn_data()

@@ -219,6 +219,25 @@ private slots:
         QCOMPARE(store.value("Recording/frameRate").toInt(), 30);
     }
 
+    // A quit signal at any moment of the start-up, the window picker of a
+    // stored window mode included, ends the program: one taken by an event
+    // loop that runs before the main one is not forgotten.
+    void quitSignalDuringStartUpIsHonoured()
+    {
+        for (const int afterMs : {100, 250, 400, 600, 900}) {
+            RunningProgram program;
+            {
+                QSettings store(program.storeFile(), QSettings::IniFormat);
+                store.setValue("Recording/mode", 1);
+            }
+            QVERIFY(program.start());
+            QTest::qWait(afterMs);
+            QCOMPARE(::kill(pid_t(program.process.processId()), SIGTERM), 0);
+            QVERIFY2(program.process.waitForFinished(30000),
+                     qPrintable(QStringLiteral("still running, signalled %1 ms after the start").arg(afterMs)));
+        }
+    }
+
     // A stored watermark image that is a FIFO (a read would wait for a writer
     // for ever) does not keep the program from starting.
     void fifoWatermarkImageDoesNotHangStartUp()

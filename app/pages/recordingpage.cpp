@@ -223,9 +223,8 @@ void MainWindow::hideToTrayForRecording()
         trayIcon->setVisible(true);
         hide();
         hiddenToTray = true;
-        if (trayIcon->isVisible())
-            trayIcon->showMessage(tr("录制已开始"), tr("Vexlo 正在后台录制"),
-                                  QSystemTrayIcon::Information, 3000);
+        showTrayMessage(tr("录制已开始"), tr("Vexlo 正在后台录制"),
+                        QSystemTrayIcon::Information, 3000);
     } else if (ui->minimizeAfterRecordingCheck->isChecked()) {
         showMinimized();
     }
@@ -322,7 +321,7 @@ void MainWindow::onAudioProblem(const QString &text)
 void MainWindow::showAudioProblem(const QString &text)
 {
     if (hiddenToTray && trayIcon != nullptr && trayIcon->isVisible()) {
-        trayIcon->showMessage(tr("声音"), text, QSystemTrayIcon::Warning, AudioBalloonMs);
+        showTrayMessage(tr("声音"), text, QSystemTrayIcon::Warning, AudioBalloonMs);
         return;
     }
     QMessageBox::warning(this, tr("声音"), text);

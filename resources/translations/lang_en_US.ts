@@ -33,6 +33,18 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>&lt;b&gt;版本:&lt;/b&gt; %1</source>
         <translation>&lt;b&gt;Version:&lt;/b&gt; %1</translation>
     </message>
+    <message>
+        <source>使用的库及其许可证：</source>
+        <translation>Libraries used and their licences:</translation>
+    </message>
+    <message>
+        <source>关于 Qt</source>
+        <translation>About Qt</translation>
+    </message>
+    <message>
+        <source>许可证：GNU GPL 3.0 或更高版本</source>
+        <translation>Licence: GNU GPL 3.0 or later</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>
@@ -674,6 +686,10 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>声音</source>
         <translation>Sound</translation>
+    </message>
+    <message>
+        <source>Vexlo - 录制中 %1</source>
+        <translation>Vexlo - Recording %1</translation>
     </message>
 </context>
 <context>

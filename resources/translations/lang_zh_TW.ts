@@ -33,6 +33,18 @@
         <source>&lt;b&gt;版本:&lt;/b&gt; %1</source>
         <translation>&lt;b&gt;版本:&lt;/b&gt; %1</translation>
     </message>
+    <message>
+        <source>使用的库及其许可证：</source>
+        <translation>使用的函式庫及其授權：</translation>
+    </message>
+    <message>
+        <source>关于 Qt</source>
+        <translation>關於 Qt</translation>
+    </message>
+    <message>
+        <source>许可证：GNU GPL 3.0 或更高版本</source>
+        <translation>授權條款：GNU GPL 3.0 或更新版本</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>
@@ -673,6 +685,10 @@
     <message>
         <source>声音</source>
         <translation>聲音</translation>
+    </message>
+    <message>
+        <source>Vexlo - 录制中 %1</source>
+        <translation>Vexlo - 錄製中 %1</translation>
     </message>
 </context>
 <context>

@@ -33,6 +33,8 @@ void ModalAnswerer::poll()
     QCheckBox *check = box->checkBox();
     seen.append({box->icon(), box->windowTitle(), box->text(), buttonTexts,
                  check != nullptr ? check->text() : QString()});
+    if (inspect)
+        inspect(box);
     if (check != nullptr && tickCheckBox)
         check->setChecked(true);
     QAbstractButton *button = box->button(answer);

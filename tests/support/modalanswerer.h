@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace vexlo::test {
 
 // Answers every modal message box that opens while it lives with one button,
@@ -33,6 +35,8 @@ public:
     void setAnswer(QMessageBox::StandardButton answer) { this->answer = answer; }
     // Ticks a box's check box (such as "do not show again") before answering.
     void setTickCheckBox(bool tick) { tickCheckBox = tick; }
+    // Looks at each box as it is shown, before it is answered.
+    void setInspect(std::function<void(QMessageBox *)> inspect) { this->inspect = std::move(inspect); }
     const QList<Box> &boxes() const { return seen; }
 
 private:
@@ -40,6 +44,7 @@ private:
 
     QMessageBox::StandardButton answer;
     bool tickCheckBox = false;
+    std::function<void(QMessageBox *)> inspect;
     QTimer timer;
     QList<Box> seen;
 };

@@ -27,6 +27,9 @@ IsolatedHome::IsolatedHome()
                                                  | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit());
     qputenv("XDG_SESSION_TYPE", "x11");
+    // A first start follows the desktop's language: the tests' texts are
+    // the source language's, whatever the machine speaks.
+    qputenv("LANGUAGE", "zh_CN");
     qunsetenv("WAYLAND_DISPLAY");
 }
 

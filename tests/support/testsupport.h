@@ -14,7 +14,8 @@ namespace vexlo::test {
 // test program, so no test reads or writes the real user's settings or files.
 // The runtime folder is private too, so a started program never meets a
 // real Vexlo (or another test's) as its running instance, and the session
-// is an X11 one whatever the desktop running the tests is.
+// is an X11 one whatever the desktop running the tests is, and the
+// desktop's language is simplified Chinese.
 class IsolatedHome
 {
 public:
