@@ -25,12 +25,17 @@ public:
         QStringList buttons;
         // The text of the box's check box, empty when it has none.
         QString checkBoxText;
+        QString detailedText;
+        // The box's height on screen.
+        int height = 0;
     };
 
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok,
                            QObject *parent = nullptr);
 
     void setAnswer(QMessageBox::StandardButton answer) { this->answer = answer; }
+    // Presses the button showing this text instead, where a box has one.
+    void setAnswerText(const QString &text) { answerText = text; }
     // Ticks a box's check box (such as "do not show again") before answering.
     void setTickCheckBox(bool tick) { tickCheckBox = tick; }
     const QList<Box> &boxes() const { return seen; }
@@ -39,6 +44,7 @@ private:
     void poll();
 
     QMessageBox::StandardButton answer;
+    QString answerText;
     bool tickCheckBox = false;
     QTimer timer;
     QList<Box> seen;
