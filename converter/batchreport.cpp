@@ -12,7 +12,7 @@ namespace {
 constexpr int64_t SecondUs = 1000000;
 
 // The texts belong to the page that shows them.
-QString translate(const char *text)
+QString pageText(const char *text)
 {
     return QCoreApplication::translate("MediaConverter", text);
 }
@@ -23,7 +23,7 @@ QStringList boxSection(const QString &heading, const QStringList &lines)
     QStringList section{heading};
     section += lines.mid(0, SummaryNamedFiles);
     if (lines.size() > SummaryNamedFiles)
-        section << translate(QT_TRANSLATE_NOOP("MediaConverter", "另有 %1 个，见详细信息。"))
+        section << pageText(QT_TRANSLATE_NOOP("MediaConverter", "另有 %1 个，见详细信息。"))
                        .arg(lines.size() - SummaryNamedFiles);
     return section;
 }
@@ -57,7 +57,7 @@ BatchSummary summarize(const BatchReport &report)
 {
     BatchSummary summary;
     if (report.failures.isEmpty() && report.shortOutputs.isEmpty()) {
-        summary.text = translate(QT_TRANSLATE_NOOP("MediaConverter", "所有媒体文件转换完成"));
+        summary.text = pageText(QT_TRANSLATE_NOOP("MediaConverter", "所有媒体文件转换完成"));
         return summary;
     }
     summary.clean = false;
@@ -66,27 +66,27 @@ BatchSummary summarize(const BatchReport &report)
     for (const FailedFile &failure : report.failures) {
         QString line = QFileInfo(failure.path).fileName() + QStringLiteral(": ") + failure.reason;
         if (failure.partialRemoved)
-            line += translate(QT_TRANSLATE_NOOP("MediaConverter", "（未完成的输出已删除）"));
+            line += pageText(QT_TRANSLATE_NOOP("MediaConverter", "（未完成的输出已删除）"));
         failed << line;
     }
     QStringList shortened;
     for (const ShortOutput &output : report.shortOutputs)
         shortened << QFileInfo(output.path).fileName() + QStringLiteral(": ")
-                         + translate(QT_TRANSLATE_NOOP("MediaConverter", "输出只有 %1，输入为 %2"))
+                         + pageText(QT_TRANSLATE_NOOP("MediaConverter", "输出只有 %1，输入为 %2"))
                                .arg(formatMediaTime(output.outputUs), formatMediaTime(output.inputUs));
 
     QStringList box;
     QStringList details;
     if (!failed.isEmpty()) {
         box += boxSection(
-            translate(QT_TRANSLATE_NOOP("MediaConverter", "%1 个文件未能转换：")).arg(failed.size()), failed);
+            pageText(QT_TRANSLATE_NOOP("MediaConverter", "%1 个文件未能转换：")).arg(failed.size()), failed);
         details += failed;
     }
     if (!shortened.isEmpty()) {
         if (!box.isEmpty())
             box << QString();
         box += boxSection(
-            translate(QT_TRANSLATE_NOOP("MediaConverter", "%1 个文件已转换，但有警告：")).arg(shortened.size()),
+            pageText(QT_TRANSLATE_NOOP("MediaConverter", "%1 个文件已转换，但有警告：")).arg(shortened.size()),
             shortened);
         details += shortened;
     }
