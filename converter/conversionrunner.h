@@ -118,8 +118,8 @@ private:
     converter::RunProgress progress;
     QSet<QString> taken;
     converter::BatchReport report;
-    // Converted files, by their input's position, whose output's duration
-    // has been read (or is being read: -1 until then).
+    // Converted files by their input's position, with their output's
+    // duration once it has been read; the others are still being read.
     QList<QPair<int, Duration>> outputs;
     int outputChecksPending = 0;
 
