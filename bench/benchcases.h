@@ -69,6 +69,11 @@ int countFrames(const QString &path);
 inline constexpr const char *HistoryCaseName = "history200";
 int runHistory(int argc, char **argv, const QString &workDir);
 
+// The converter case: the page's runner against a shell loop of the same
+// ffmpeg commands, in a process of its own.
+inline constexpr const char *ConvertCaseName = "convert";
+int runConvert(int argc, char **argv, const QString &workDir);
+
 int runScroller(int argc, char **argv, int frameRate, bool flash);
 int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString &outputDir);
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds);

@@ -166,6 +166,21 @@ bool runHistoryCase(const QString &workDir)
     return ran;
 }
 
+// The converter case in a process of its own, which prints its line.
+bool runConvertCase(const QString &workDir)
+{
+    const QString dir = workDir + QStringLiteral("/convert");
+    QDir().mkpath(dir);
+    QProcess convert;
+    convert.setProcessChannelMode(QProcess::ForwardedChannels);
+    convert.start(QCoreApplication::applicationFilePath(), {"--convert", "--out", dir});
+    const bool ran = convert.waitForFinished(900000) && convert.exitStatus() == QProcess::NormalExit
+                     && convert.exitCode() == 0;
+    if (!ran)
+        std::fprintf(stderr, "bench: the converter case failed\n");
+    return ran;
+}
+
 } // namespace
 
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
@@ -182,7 +197,9 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
     }
     const bool withHistory =
         onlyCase.isEmpty() || onlyCase.compare(QLatin1String(HistoryCaseName), Qt::CaseInsensitive) == 0;
-    if (cases.isEmpty() && !withHistory) {
+    const bool withConvert =
+        onlyCase.isEmpty() || onlyCase.compare(QLatin1String(ConvertCaseName), Qt::CaseInsensitive) == 0;
+    if (cases.isEmpty() && !withHistory && !withConvert) {
         std::fprintf(stderr, "bench: unknown case %s\n", qPrintable(onlyCase));
         return 2;
     }
@@ -207,6 +224,8 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
     }
     if (withHistory)
         ok = runHistoryCase(workDir.path()) && ok;
+    if (withConvert)
+        ok = runConvertCase(workDir.path()) && ok;
     return ok ? 0 : 1;
 }
 

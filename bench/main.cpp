@@ -2,7 +2,7 @@
 //
 // Without a role it is the driver; it starts itself again with --scroll
 // (the moving page) and --record (one ScreenRecorder run) for each case, and
-// with --history for the history page case.
+// with --history for the history page case and --convert for the converter.
 
 #include "bench/benchcases.h"
 
@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "--scroll") == 0 || std::strcmp(argv[i], "--record") == 0
-            || std::strcmp(argv[i], "--history") == 0)
+            || std::strcmp(argv[i], "--history") == 0 || std::strcmp(argv[i], "--convert") == 0)
             role = QString::fromLatin1(argv[i] + 2);
         else if (std::strcmp(argv[i], "--case") == 0 && hasValue)
             caseName = QString::fromLocal8Bit(argv[++i]);
@@ -47,6 +47,8 @@ int main(int argc, char **argv)
         return bench::runScroller(argc, argv, frameRate, flash);
     if (role == QLatin1String("history"))
         return bench::runHistory(argc, argv, outputDir);
+    if (role == QLatin1String("convert"))
+        return bench::runConvert(argc, argv, outputDir);
     if (role == QLatin1String("record")) {
         for (const bench::Case &c : bench::allCases()) {
             if (c.name == caseName)

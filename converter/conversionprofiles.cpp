@@ -7,8 +7,8 @@ namespace converter {
 
 namespace {
 
-const QStringList AudioSuffixes = {"mp3", "wav", "aac", "flac", "ogg", "wma"};
-const QStringList VideoSuffixes = {"mp4", "avi", "mov", "mkv", "flv", "wmv"};
+const QStringList AudioSuffixes = {"mp3", "wav", "aac", "flac", "ogg", "wma", "m4a", "opus"};
+const QStringList VideoSuffixes = {"mp4", "avi", "mov", "mkv", "flv", "wmv", "webm", "ts", "m4v"};
 
 QString suffixOf(const QString &path)
 {
@@ -19,7 +19,9 @@ QString suffixOf(const QString &path)
 
 QStringList commonHead(const QString &inputPath)
 {
-    return {"-i", inputPath, "-progress", "pipe:1", "-hide_banner", "-stats"};
+    // Every message line tagged with its level ("[error] ..."), so a failure
+    // is told by ffmpeg's own error lines, never by the metadata printed last.
+    return {"-loglevel", "level+info", "-i", inputPath, "-progress", "pipe:1", "-hide_banner", "-stats"};
 }
 
 QStringList audioCodecBlock(const QString &format, const QString &bitrate)
@@ -35,6 +37,22 @@ QStringList audioCodecBlock(const QString &format, const QString &bitrate)
     if (format == "ogg")
         return {"-codec:a", "libvorbis", "-qscale:a", "5"};
     return {};
+}
+
+// Kept beside the codecs so that every player opens the file: 4:2:0 H.264
+// (an RGB source would give 4:4:4, which browsers and phones refuse), the
+// index at the front of MP4 and MOV, and every audio track, not only the
+// first, where the container holds more than one.
+QStringList playableEverywhere(const QString &format)
+{
+    QStringList extra;
+    if (format == "mp4" || format == "mov" || format == "mkv")
+        extra << "-pix_fmt" << "yuv420p";
+    if (format == "mp4" || format == "mov")
+        extra << "-movflags" << "+faststart";
+    if (format != "flv")
+        extra << "-map" << "0:v?" << "-map" << "0:a?";
+    return extra;
 }
 
 QStringList videoCodecBlock(const QString &format, VideoQuality quality)
@@ -98,12 +116,18 @@ QStringList audioArguments(const QString &inputPath, const QString &outputPath,
 QStringList videoArguments(const QString &inputPath, const QString &outputPath,
                            const QString &format, VideoQuality quality)
 {
-    return commonHead(inputPath) + videoCodecBlock(format, quality) + QStringList{"-y", outputPath};
+    return commonHead(inputPath) + videoCodecBlock(format, quality) + playableEverywhere(format)
+           + QStringList{"-y", outputPath};
 }
 
 QString outputPathFor(const QString &inputPath, const QString &outputDir, const QString &format)
 {
-    const QString base = QFileInfo(inputPath).fileName().section(QLatin1Char('.'), 0, 0);
+    QString name = QFileInfo(inputPath).fileName();
+    // A leading dot would hide the output; only the last dot starts the suffix.
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
     return outputDir + QLatin1Char('/') + base + QLatin1Char('.') + format;
 }
 

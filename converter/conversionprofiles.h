@@ -31,7 +31,9 @@ QStringList audioArguments(const QString &inputPath, const QString &outputPath,
 QStringList videoArguments(const QString &inputPath, const QString &outputPath,
                            const QString &format, VideoQuality quality);
 
-// outputDir + "/" + the input's file name up to its first "." + "." + format.
+// outputDir + "/" + the input's file name without its leading dots and up to
+// its last "." + "." + format: "Meeting 2024.01.15.mp4" keeps its date,
+// ".hidden.mp4" gives a visible "hidden.<format>".
 QString outputPathFor(const QString &inputPath, const QString &outputDir, const QString &format);
 
 // The first of path, "name (1).ext", "name (2).ext", ... that names nothing

@@ -24,10 +24,35 @@ void splitLines(QByteArray &rest, const QByteArray &chunk, Handler handle)
     rest.remove(0, start);
 }
 
-bool isStatusLine(const QByteArray &line)
+// A message line as ffmpeg prints it with the "level" log flag: any number
+// of "[component @ 0x...] " contexts, then "[error] " or another level.
+struct Message
 {
-    const QByteArray trimmed = line.trimmed();
+    QByteArray level;
+    QByteArray text;
+};
+
+Message splitMessage(const QByteArray &line)
+{
+    static const QRegularExpression tags(
+        QStringLiteral("^((?:\\[[^\\]]* @ 0x[0-9a-fA-F]+\\] )*)"
+                       "\\[(quiet|panic|fatal|error|warning|info|verbose|debug|trace)\\] "));
+    const QString text = QString::fromUtf8(line);
+    const QRegularExpressionMatch match = tags.match(text);
+    if (!match.hasMatch())
+        return {QByteArray(), line};
+    return {match.captured(2).toLatin1(), text.mid(match.capturedLength(0)).toUtf8()};
+}
+
+bool isStatusLine(const QByteArray &text)
+{
+    const QByteArray trimmed = text.trimmed();
     return trimmed.startsWith("frame=") || trimmed.startsWith("size=");
+}
+
+bool isErrorLevel(const QByteArray &level)
+{
+    return level == "error" || level == "fatal" || level == "panic";
 }
 
 // "time=00:01:02.50" in a status line; a negative time does not match.
@@ -90,11 +115,14 @@ void RunProgress::outputLine(const QByteArray &line)
 
 void RunProgress::errorLine(const QByteArray &line)
 {
-    if (isStatusLine(line)) {
-        advanceTo(statusTimeUs(line));
+    const Message message = splitMessage(line);
+    if (isStatusLine(message.text)) {
+        advanceTo(statusTimeUs(message.text));
         return;
     }
-    const QString text = QString::fromUtf8(line).trimmed();
+    if (!isErrorLevel(message.level))
+        return;
+    const QString text = QString::fromUtf8(message.text).trimmed();
     if (!text.isEmpty() && text != QLatin1String("Conversion failed!"))
         lastLine = text;
 }

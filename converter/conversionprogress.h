@@ -26,8 +26,10 @@ public:
     int64_t doneUs() const { return done; }
     // "progress=end" has been read.
     bool ended() const { return end; }
-    // The last line of standard error that is neither a status line nor the
-    // closing "Conversion failed!"; empty when there was none.
+    // The text of the last error line of standard error (ffmpeg runs with
+    // its level tags on; metadata and warnings are not errors), without its
+    // tags and other than the closing "Conversion failed!"; empty when there
+    // was none.
     QString lastErrorLine() const { return lastLine; }
 
     // Share of a file of the given duration that is done, 0 to 1; a file of

@@ -4,22 +4,56 @@
 #include "media/mediaprobe.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <numeric>
+
+#include <csignal>
+#include <cstring>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
 // How long quitting waits for a killed process to be reaped.
 constexpr int ReapAfterKillMs = 1000;
 
-int64_t probeInput(const QString &path)
+ConversionRunner::Duration probe(const QString &path)
 {
-    return media::probeDurationUs(path, media::kConverterInputContainers);
+    ConversionRunner::Duration duration;
+    duration.us = media::probeDurationUs(path, media::kConverterInputContainers, media::kProbeDeadlineMs,
+                                         &duration.fromBitRate);
+    return duration;
+}
+
+// Runs in the child between fork and exec: only async-signal-safe calls.
+// Without it an ffmpeg whose Vexlo was killed goes on writing for init.
+void dieWithParent(pid_t parent)
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have gone before the line above took effect.
+    if (::getppid() != parent)
+        ::_exit(127);
+}
+
+QString signalName(int signal)
+{
+    const char *abbreviation = ::sigabbrev_np(signal);
+    return abbreviation != nullptr ? QStringLiteral("SIG") + QString::fromLatin1(abbreviation)
+                                   : QString::number(signal);
+}
+
+// ffmpeg names the input by its full path; the summary names it once.
+QString withoutInputPath(const QString &line, const QString &inputPath)
+{
+    const QString prefix = inputPath + QStringLiteral(": ");
+    return line.startsWith(prefix) ? line.mid(prefix.size()) : line;
 }
 
 } // namespace
@@ -42,39 +76,53 @@ void ConversionRunner::start(const QStringList &inputs, const QList<qint64> &siz
     durations.clear();
     weights.clear();
     totalWeight = 0;
-    index = -1;
+    index = 0;
     active = true;
+    allRun = false;
     completed = false;
     ++batch;
     taken.clear();
-    failures.clear();
+    report = converter::BatchReport();
+    outputs.clear();
+    outputChecksPending = 0;
 
-    // Probing may take a while per file (up to its deadline); the window
-    // stays responsive and the batch begins when all durations are known.
-    durationWatcher = new QFutureWatcher<int64_t>(this);
+    // Probing may take a while per file (up to its deadline): it runs while
+    // the first file converts, and only the weights of the bar wait for it.
+    durationWatcher = new QFutureWatcher<Duration>(this);
     connect(durationWatcher, &QFutureWatcherBase::finished, this, &ConversionRunner::onDurationsRead);
-    durationWatcher->setFuture(QtConcurrent::mapped(inputs, &probeInput));
+    durationWatcher->setFuture(QtConcurrent::mapped(inputs, &probe));
+
+    const int batchAtStart = batch;
+    QMetaObject::invokeMethod(
+        this,
+        [this, batchAtStart] {
+            if (batch == batchAtStart)
+                processNextFile();
+        },
+        Qt::QueuedConnection);
 }
 
 void ConversionRunner::onDurationsRead()
 {
-    QFutureWatcher<int64_t> *watcher = durationWatcher;
+    QFutureWatcher<Duration> *watcher = durationWatcher;
     durationWatcher = nullptr;
     watcher->deleteLater();
     if (!active)
         return;
 
     durations = watcher->future().results();
-    durations.resize(inputs.size(), -1);
-    weights = converter::batchWeights(durations, sizes);
+    durations.resize(inputs.size());
+    QList<int64_t> us;
+    for (const Duration &duration : durations)
+        us << duration.us;
+    weights = converter::batchWeights(us, sizes);
     totalWeight = std::accumulate(weights.begin(), weights.end(), 0.0);
-    index = 0;
-    processNextFile();
+    reportIfComplete();
 }
 
 void ConversionRunner::processNextFile()
 {
-    if (!active)
+    if (!active || allRun)
         return;
     if (index >= inputs.size()) {
         finishBatch();
@@ -87,7 +135,7 @@ void ConversionRunner::processNextFile()
     const QString output = preparer(run, input, taken);
     if (output.isEmpty()) {
         delete run;
-        failures.append({input, tr("不支持的文件类型")});
+        report.failures.append({input, tr("不支持的文件类型")});
         // The slot shows a modal box; the batch may be stopped meanwhile,
         // or this object deleted with its page.
         QPointer<ConversionRunner> self(this);
@@ -120,6 +168,8 @@ void ConversionRunner::startRun(QProcess *run, const QString &output)
     connect(run, &QProcess::finished, this, [this, run](int exitCode, QProcess::ExitStatus status) {
         onProcessFinished(run, exitCode, status);
     });
+    const pid_t parent = ::getpid();
+    run->setChildProcessModifier([parent] { dieWithParent(parent); });
     run->start();
 }
 
@@ -155,14 +205,22 @@ void ConversionRunner::onProcessFinished(QProcess *run, int exitCode, QProcess::
     progress.addError(run->readAllStandardError());
     progress.finish();
     if (status == QProcess::NormalExit && exitCode == 0) {
+        checkOutput(index, outputPath);
         endRun(QString());
         return;
     }
-    QString reason = progress.lastErrorLine();
-    if (reason.isEmpty())
-        reason = status == QProcess::CrashExit ? tr("ffmpeg 意外终止")
-                                               : tr("ffmpeg 退出代码 %1").arg(exitCode);
-    endRun(reason);
+    endRun(failureReason(exitCode, status));
+}
+
+QString ConversionRunner::failureReason(int exitCode, QProcess::ExitStatus status) const
+{
+    const QString error = withoutInputPath(progress.lastErrorLine(), inputs.at(index));
+    if (status == QProcess::CrashExit) {
+        // On this platform the exit code of a crash is the signal's number.
+        const QString crash = tr("ffmpeg 意外终止") + QStringLiteral(" (%1)").arg(signalName(exitCode));
+        return error.isEmpty() ? crash : crash + QStringLiteral(": ") + error;
+    }
+    return error.isEmpty() ? tr("ffmpeg 退出代码 %1").arg(exitCode) : error;
 }
 
 void ConversionRunner::endRun(const QString &failure)
@@ -170,9 +228,35 @@ void ConversionRunner::endRun(const QString &failure)
     process->disconnect(this);
     process->deleteLater();
     process = nullptr;
-    if (!failure.isEmpty())
-        failures.append({inputs.at(index), failure});
+    if (!failure.isEmpty()) {
+        // The name was free when the run began, so whatever is there now is
+        // this run's unfinished output.
+        const bool removed = QFile::remove(outputPath);
+        report.failures.append({inputs.at(index), failure, removed});
+    }
     advance();
+}
+
+// The output's length is read beside the next file's run; a short one is
+// listed once the batch is over.
+void ConversionRunner::checkOutput(int file, const QString &path)
+{
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!report.outputDirs.contains(dir))
+        report.outputDirs.append(dir);
+
+    ++outputChecksPending;
+    auto *watcher = new QFutureWatcher<Duration>(this);
+    const int batchAtRun = batch;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, file, batchAtRun] {
+        watcher->deleteLater();
+        if (batch != batchAtRun)
+            return;
+        outputs.append({file, watcher->result()});
+        --outputChecksPending;
+        reportIfComplete();
+    });
+    watcher->setFuture(QtConcurrent::run(&probe, path));
 }
 
 // Queued, so the next process starts only after every report of the last one
@@ -192,9 +276,25 @@ void ConversionRunner::advance()
 
 void ConversionRunner::finishBatch()
 {
+    allRun = true;
+    reportIfComplete();
+}
+
+void ConversionRunner::reportIfComplete()
+{
+    if (!active || !allRun || durationWatcher != nullptr || outputChecksPending > 0)
+        return;
+    std::sort(outputs.begin(), outputs.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[file, output] : outputs) {
+        const Duration input = durations.value(file);
+        // A duration guessed from the bit rate is no measure of either.
+        if (!input.fromBitRate && !output.fromBitRate && converter::isShortOutput(output.us, input.us))
+            report.shortOutputs.append({inputs.at(file), output.us, input.us});
+    }
     active = false;
     completed = true;
-    emit batchFinished(failures);
+    emit batchFinished(report);
 }
 
 void ConversionRunner::stopAllProcesses()
@@ -254,12 +354,12 @@ int ConversionRunner::percent() const
 {
     if (completed)
         return 100;
-    if (!active || index < 0 || totalWeight <= 0)
+    if (!active || totalWeight <= 0)
         return 0;
     const int count = int(weights.size());
-    double done = std::accumulate(weights.begin(), weights.begin() + std::min(index, count), 0.0);
+    double done = std::accumulate(weights.begin(), weights.begin() + std::clamp(index, 0, count), 0.0);
     if (process != nullptr && index < count)
-        done += weights.at(index) * progress.fraction(durations.at(index));
+        done += weights.at(index) * progress.fraction(durations.at(index).us);
     // 100 means the batch is over, which only the last file's end may say.
     return std::clamp(int(done * 100.0 / totalWeight), 0, 99);
 }

@@ -1,5 +1,6 @@
 #include "converter/mediaconverter.h"
 
+#include "converter/inputlist.h"
 #include "ui_mediaconverter.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,7 @@ MediaConverter::MediaConverter(QWidget *parent)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_TranslucentBackground);
+    inputList = new InputList(ui->fileList);
 
     connect(ui->addFilesButton, &QPushButton::clicked, this, &MediaConverter::onAddFilesClicked);
     connect(ui->convertButton, &QPushButton::clicked, this, &MediaConverter::onConvertClicked);
@@ -39,6 +41,7 @@ MediaConverter::MediaConverter(QWidget *parent)
     connect(ui->dirVideoButton, &QPushButton::clicked, this, &MediaConverter::onSelectVideoOutputDir);
     connect(runner, &ConversionRunner::unsupportedFile, this, &MediaConverter::onUnsupportedFile);
     connect(runner, &ConversionRunner::batchFinished, this, &MediaConverter::onConversionFinished);
+    connect(inputList, &InputList::changed, this, &MediaConverter::calculateTotalSize);
 
     ui->outputDirAudioLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     ui->outputDirVideoLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
@@ -52,6 +55,10 @@ MediaConverter::MediaConverter(QWidget *parent)
     connect(progressTimer, &QTimer::timeout, this, &MediaConverter::updateProgress);
 
     fillCombos();
+    loadSettings();
+    for (QComboBox *combo : {ui->audioFormatCombo, ui->audioBitrateCombo, ui->videoFormatCombo,
+                             ui->videoQualityCombo})
+        connect(combo, &QComboBox::currentIndexChanged, this, &MediaConverter::saveSettings);
 }
 
 MediaConverter::~MediaConverter()
@@ -112,12 +119,14 @@ void MediaConverter::keyPressEvent(QKeyEvent *event)
 void MediaConverter::onAddFilesClicked()
 {
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, tr("选择媒体文件"), QStandardPaths::writableLocation(QStandardPaths::MoviesLocation),
-        tr("媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)"));
+        this, tr("选择媒体文件"), addFilesFolder(),
+        tr("媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv "
+           "*.flv *.wmv *.webm *.ts *.m4v)"));
     if (files.isEmpty())
         return;
-    ui->fileList->addItems(files);
-    calculateTotalSize();
+    lastAddFolder = QFileInfo(files.first()).absolutePath();
+    saveSettings();
+    inputList->addFiles(files);
 }
 
 void MediaConverter::onClearClicked()
@@ -131,16 +140,20 @@ void MediaConverter::onSelectAudioOutputDir()
 {
     const QString dir = QFileDialog::getExistingDirectory(this, tr("选择音频输出目录"),
                                                           ui->outputDirAudioLabel->text());
-    if (!dir.isEmpty())
-        ui->outputDirAudioLabel->setText(dir);
+    if (dir.isEmpty())
+        return;
+    ui->outputDirAudioLabel->setText(dir);
+    saveSettings();
 }
 
 void MediaConverter::onSelectVideoOutputDir()
 {
     const QString dir = QFileDialog::getExistingDirectory(this, tr("选择视频输出目录"),
                                                           ui->outputDirVideoLabel->text());
-    if (!dir.isEmpty())
-        ui->outputDirVideoLabel->setText(dir);
+    if (dir.isEmpty())
+        return;
+    ui->outputDirVideoLabel->setText(dir);
+    saveSettings();
 }
 
 void MediaConverter::calculateTotalSize()

@@ -9,6 +9,7 @@ namespace Ui {
 class MediaConverter;
 }
 
+class InputList;
 class QProcess;
 class QProgressDialog;
 class QTimer;
@@ -16,8 +17,8 @@ class QTimer;
 // The converter page: a list of media files, an audio and a video output
 // profile with their folders, and the batch conversion (ConversionRunner)
 // with its progress dialog. A dialog class that lives embedded in the main
-// window's page stack, so Escape and Enter never close or confirm it. It
-// stores nothing between runs.
+// window's page stack, so Escape and Enter never close or confirm it. Its
+// choices are kept in the settings store's group Converter.
 class MediaConverter : public QDialog
 {
     Q_OBJECT
@@ -37,7 +38,7 @@ private slots:
     void onClearClicked();
     void onSelectAudioOutputDir();
     void onSelectVideoOutputDir();
-    void onConversionFinished(const QList<ConversionRunner::FailedFile> &failures);
+    void onConversionFinished(const converter::BatchReport &report);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -45,6 +46,10 @@ protected:
 
 private:
     void fillCombos();
+    // The group Converter of the settings store (mediaconverter_settings.cpp).
+    void loadSettings();
+    void saveSettings() const;
+    QString addFilesFolder() const;
     void retranslateQualityItems();
     void prepareConversion();
     void calculateTotalSize();
@@ -60,6 +65,9 @@ private:
 
     Ui::MediaConverter *ui;
     ConversionRunner *runner;
+    InputList *inputList = nullptr;
+    // The folder the user last added files from.
+    QString lastAddFolder;
     QProgressDialog *progressDialog = nullptr;
     QTimer *progressTimer = nullptr;
 

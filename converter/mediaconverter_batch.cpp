@@ -4,6 +4,7 @@
 #include "converter/mediaconverter.h"
 #include "ui_mediaconverter.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 constexpr int ProgressIntervalMs = 100;
@@ -99,21 +101,26 @@ void MediaConverter::onUnsupportedFile(const QString &path)
     QMessageBox::warning(this, tr("警告"), tr("不支持的文件类型: ") + path);
 }
 
-void MediaConverter::onConversionFinished(const QList<ConversionRunner::FailedFile> &failures)
+void MediaConverter::onConversionFinished(const converter::BatchReport &report)
 {
     progressTimer->stop();
     if (progressDialog != nullptr)
         progressDialog->reset();
     ui->convertButton->setEnabled(true);
 
-    if (failures.isEmpty()) {
-        QMessageBox::information(this, tr("完成"), tr("所有媒体文件转换完成"));
+    // Bounded whatever the number of files: the box names a few, its details all.
+    const converter::BatchSummary summary = converter::summarize(report);
+    QMessageBox box(summary.clean ? QMessageBox::Information : QMessageBox::Warning, tr("完成"),
+                    summary.text, QMessageBox::Ok, this);
+    box.setDetailedText(summary.details);
+    QPushButton *openFolder = report.outputDirs.isEmpty()
+                                  ? nullptr
+                                  : box.addButton(tr("打开输出文件夹"), QMessageBox::ActionRole);
+    box.exec();
+    if (openFolder == nullptr || box.clickedButton() != openFolder)
         return;
-    }
-    QStringList lines{tr("%1 个文件未能转换：").arg(failures.size())};
-    for (const ConversionRunner::FailedFile &failure : failures)
-        lines << QFileInfo(failure.path).fileName() + QStringLiteral(": ") + failure.reason;
-    QMessageBox::warning(this, tr("完成"), lines.join(QLatin1Char('\n')));
+    for (const QString &dir : report.outputDirs)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
 }
 
 QString MediaConverter::prepareRun(QProcess *process, const QString &inputPath,

@@ -52,7 +52,8 @@ struct InputCloser
 
 } // namespace
 
-int64_t probeDurationUs(const QString &path, const char *containerWhitelist, int deadlineMs)
+int64_t probeDurationUs(const QString &path, const char *containerWhitelist, int deadlineMs,
+                        bool *fromBitRate)
 {
     // A FIFO or device would block the open itself; a folder is no media.
     const QFileInfo info(path);
@@ -87,6 +88,8 @@ int64_t probeDurationUs(const QString &path, const char *containerWhitelist, int
 
     if (avformat_find_stream_info(input.get(), nullptr) < 0)
         return -1;
+    if (fromBitRate != nullptr)
+        *fromBitRate = input->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     return input->duration > 0 ? input->duration : -1;
 }
 

@@ -17,16 +17,18 @@ inline constexpr const char *kRecordingContainers = "mov,avi,matroska,flv,gif";
 
 // The converter's inputs: audio files and the video containers.
 inline constexpr const char *kConverterInputContainers =
-    "mp3,wav,aac,flac,ogg,asf,mov,avi,matroska,flv";
+    "mp3,wav,aac,flac,ogg,asf,mov,avi,matroska,flv,mpegts";
 
 // How long one probe may take before it is abandoned.
 inline constexpr int kProbeDeadlineMs = 5000;
 
 // Duration in microseconds (AV_TIME_BASE units), or -1 when the file cannot
 // be opened, is not in one of the listed containers or carries no duration.
+// When fromBitRate is given it tells whether the duration is only an estimate
+// from the bit rate (ADTS AAC, an MP3 without its frame count).
 // This function is thread-safe; the history page and the converter call it
 // from a thread pool.
 int64_t probeDurationUs(const QString &path, const char *containerWhitelist,
-                        int deadlineMs = kProbeDeadlineMs);
+                        int deadlineMs = kProbeDeadlineMs, bool *fromBitRate = nullptr);
 
 } // namespace media

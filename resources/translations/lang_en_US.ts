@@ -105,6 +105,13 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     </message>
 </context>
 <context>
+    <name>InputList</name>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Vexlo</source>
@@ -763,10 +770,6 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>Select Media Files</translation>
     </message>
     <message>
-        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</source>
-        <translation>Media Files (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</translation>
-    </message>
-    <message>
         <source>选择音频输出目录</source>
         <translation>Select Audio Output Directory</translation>
     </message>
@@ -821,6 +824,30 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>%1 个文件未能转换：</source>
         <translation>%1 file(s) could not be converted:</translation>
+    </message>
+    <message>
+        <source>另有 %1 个，见详细信息。</source>
+        <translation>%1 more; see the details.</translation>
+    </message>
+    <message>
+        <source>（未完成的输出已删除）</source>
+        <translation> (the incomplete output was deleted)</translation>
+    </message>
+    <message>
+        <source>输出只有 %1，输入为 %2</source>
+        <translation>The output is only %1 long; the input is %2</translation>
+    </message>
+    <message>
+        <source>%1 个文件已转换，但有警告：</source>
+        <translation>%1 file(s) converted with a warning:</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
+        <translation>Media Files (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>Open output folder</translation>
     </message>
 </context>
 <context>

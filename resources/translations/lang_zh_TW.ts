@@ -105,6 +105,13 @@
     </message>
 </context>
 <context>
+    <name>InputList</name>
+    <message>
+        <source>移除</source>
+        <translation>移除</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Vexlo</source>
@@ -762,10 +769,6 @@
         <translation>選擇媒體檔案</translation>
     </message>
     <message>
-        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</source>
-        <translation>媒體檔案 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.mp4 *.avi *.mov *.mkv *.flv *.wmv)</translation>
-    </message>
-    <message>
         <source>选择音频输出目录</source>
         <translation>選擇音訊輸出目錄</translation>
     </message>
@@ -820,6 +823,30 @@
     <message>
         <source>%1 个文件未能转换：</source>
         <translation>%1 個檔案未能轉換：</translation>
+    </message>
+    <message>
+        <source>另有 %1 个，见详细信息。</source>
+        <translation>另有 %1 個，見詳細資訊。</translation>
+    </message>
+    <message>
+        <source>（未完成的输出已删除）</source>
+        <translation>（未完成的輸出已刪除）</translation>
+    </message>
+    <message>
+        <source>输出只有 %1，输入为 %2</source>
+        <translation>輸出只有 %1，輸入為 %2</translation>
+    </message>
+    <message>
+        <source>%1 个文件已转换，但有警告：</source>
+        <translation>%1 個檔案已轉換，但有警告：</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
+        <translation>媒體檔案 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>開啟輸出資料夾</translation>
     </message>
 </context>
 <context>

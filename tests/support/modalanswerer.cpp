@@ -32,12 +32,19 @@ void ModalAnswerer::poll()
         buttonTexts << shown->text();
     QCheckBox *check = box->checkBox();
     seen.append({box->icon(), box->windowTitle(), box->text(), buttonTexts,
-                 check != nullptr ? check->text() : QString()});
+                 check != nullptr ? check->text() : QString(), box->detailedText(),
+                 box->frameGeometry().height()});
     if (inspect)
         inspect(box);
     if (check != nullptr && tickCheckBox)
         check->setChecked(true);
-    QAbstractButton *button = box->button(answer);
+    QAbstractButton *button = nullptr;
+    for (QAbstractButton *shown : box->buttons()) {
+        if (!answerText.isEmpty() && shown->text() == answerText)
+            button = shown;
+    }
+    if (button == nullptr)
+        button = box->button(answer);
     if (button == nullptr)
         button = box->buttons().value(0);
     if (button != nullptr)

@@ -27,12 +27,17 @@ public:
         QStringList buttons;
         // The text of the box's check box, empty when it has none.
         QString checkBoxText;
+        QString detailedText;
+        // The box's height on screen.
+        int height = 0;
     };
 
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok,
                            QObject *parent = nullptr);
 
     void setAnswer(QMessageBox::StandardButton answer) { this->answer = answer; }
+    // Presses the button showing this text instead, where a box has one.
+    void setAnswerText(const QString &text) { answerText = text; }
     // Ticks a box's check box (such as "do not show again") before answering.
     void setTickCheckBox(bool tick) { tickCheckBox = tick; }
     // Looks at each box as it is shown, before it is answered.
@@ -43,6 +48,7 @@ private:
     void poll();
 
     QMessageBox::StandardButton answer;
+    QString answerText;
     bool tickCheckBox = false;
     std::function<void(QMessageBox *)> inspect;
     QTimer timer;
