@@ -8,7 +8,7 @@
 
 namespace vexlo::test {
 
-void onNextMenu(const std::function<void(QMenu *)> &act)
+QObject *onNextMenu(const std::function<void(QMenu *)> &act)
 {
     auto *timer = new QTimer(qApp);
     timer->setInterval(20);
@@ -21,6 +21,7 @@ void onNextMenu(const std::function<void(QMenu *)> &act)
         act(menu);
     });
     timer->start();
+    return timer;
 }
 
 bool clickMenuEntry(QMenu *menu, const QString &text)

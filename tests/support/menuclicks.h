@@ -1,17 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class QMenu;
+class QObject;
 
 namespace vexlo::test {
 
 // Runs act on the next pop-up menu that shows, from inside whatever event
 // loop shows it: a menu that runs a loop of its own holds up the click that
-// opened it until it closes.
-void onNextMenu(const std::function<void(QMenu *)> &act);
+// opened it until it closes. Deleting the returned watch before then drops it.
+QObject *onNextMenu(const std::function<void(QMenu *)> &act);
 
 // Clicks the entry with that text as a user does with the mouse; false when
 // the menu has no such entry (the menu is closed then), or when the menu was
