@@ -674,6 +674,14 @@
         <source>声音</source>
         <translation>聲音</translation>
     </message>
+    <message>
+        <source>还没有录制文件</source>
+        <translation>還沒有錄製檔案</translation>
+    </message>
+    <message>
+        <source>更多操作</source>
+        <translation>更多操作</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
