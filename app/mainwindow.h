@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QSystemTrayIcon>
 
 #include <memory>
@@ -23,10 +24,12 @@ class LevelMeter;
 class MediaConverter;
 class QFileSystemWatcher;
 class QGraphicsScene;
+class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 class QTranslator;
 class QTimer;
+class QToolButton;
 class RegionSelector;
 class ScreenRecorder;
 class WindowSelector;
@@ -211,7 +214,7 @@ private:
 
     void setupRecordingsTable();
     void retranslateRecordingsTable();
-    void setRowMenuTexts(QMenu *menu);
+    void showEmptyHistoryText();
     void connectHistoryPage();
     void watchDefaultOutputFolder();
     void shutDownHistoryPage();
@@ -219,6 +222,11 @@ private:
     void onRecordingFileFinished(const QString &path);
     QList<RecordingFile> listRecordingFiles();
     QString fileBeingRecorded() const;
+    QSet<QString> filesBeingWritten() const;
+    // Rebuilds wait while a row's menu is open or a row action runs; one
+    // follows the last release if any was asked for meanwhile.
+    void holdRebuilds();
+    void releaseRebuilds();
     void buildPendingRows(int limit);
     void addRecordingToTable(int row, const RecordingFile &file);
     int listedPositionOfRow(int row) const;
@@ -227,12 +235,19 @@ private:
     void showDuration(int row, const RecordingFile &file);
     void onDurationProbed(const QString &path, qint64 size, const QDateTime &modified,
                           const QString &duration);
-    QWidget *makeRowMenuButton(const QString &path);
     int rowOfRecording(const QString &path) const;
     QStringList listedRecordingPaths() const;
     static QString formatFileSize(qint64 bytes);
     static QString formatDuration(qint64 microseconds);
     static QString probeDuration(const QString &path);
+
+    // The row menu and the ways to open it (pages/historyrowmenu.cpp).
+    QWidget *makeRowMenuButton(const QString &path);
+    void setRowMenuTexts(QToolButton *button);
+    QToolButton *rowMenuButton(int row) const;
+    QString recordingPathOfRow(int row) const;
+    void popUpRowMenu(int row, const QPoint &globalPos);
+    void connectRowMenuTriggers();
 
     void playRecording(const QString &path);
     void openRecordingLocation(const QString &path);
@@ -257,6 +272,10 @@ private:
     QHash<QString, QPair<qint64, QDateTime>> probesInFlight;
     // Reported finished although the recorder may still call it current.
     QString finishedRecordingPath;
+    int rebuildHolds = 0;
+    bool rebuildDeferred = false;
+    // Shown in the table while it has no rows.
+    QLabel *emptyHistoryLabel = nullptr;
     // ---- end of history page ----
 
     // ---- Shell: themes (theme.cpp), languages (language.cpp), the tray

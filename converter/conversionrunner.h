@@ -74,6 +74,8 @@ public:
     // The file whose turn it is, or -1 between batches.
     int currentIndex() const;
     QString currentPath() const;
+    // The output ffmpeg is writing, until it has ended.
+    QString outputBeingWritten() const { return process ? outputPath : stoppedProcess ? stoppedOutput : QString(); }
     int fileCount() const { return int(inputs.size()); }
 
 signals:

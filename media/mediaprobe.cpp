@@ -2,85 +2,144 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QFile>
 
-#include <cstring>
+#include <cerrno>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/mem.h>
 }
 
 namespace media {
 
 namespace {
 
-// Lives on the caller's stack for the duration of one probe; libavformat
-// reaches it through the context's opaque pointer.
-struct ProbeGuard
+constexpr int ReadBufferSize = 32768;
+
+struct Deadline
 {
-    QByteArray url;
     QElapsedTimer clock;
-    int deadlineMs = 0;
-    bool opened = false;
-    int (*defaultOpen)(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **) = nullptr;
+    int ms = 0;
 };
 
 int interruptAfterDeadline(void *opaque)
 {
-    const auto *guard = static_cast<const ProbeGuard *>(opaque);
-    return guard->clock.hasExpired(guard->deadlineMs) ? 1 : 0;
+    const auto *deadline = static_cast<const Deadline *>(opaque);
+    return deadline->clock.hasExpired(deadline->ms) ? 1 : 0;
 }
 
 // Demuxers open further files through this hook (playlists, concat lists,
-// external references). Only the probed file itself may be opened, once.
-int openOnlyTheProbedFile(AVFormatContext *context, AVIOContext **pb, const char *url, int flags,
-                          AVDictionary **options)
+// external references). The probed file is read through its descriptor
+// alone; nothing else may be opened.
+int refuseEveryOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **)
 {
-    auto *guard = static_cast<ProbeGuard *>(context->opaque);
-    if (guard->opened || url == nullptr || guard->url != url || (flags & AVIO_FLAG_WRITE))
-        return AVERROR(EPERM);
-    guard->opened = true;
-    return guard->defaultOpen(context, pb, url, flags, options);
+    return AVERROR(EPERM);
 }
+
+struct Descriptor
+{
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+int readDescriptor(void *opaque, uint8_t *buffer, int size)
+{
+    const int fd = static_cast<const Descriptor *>(opaque)->fd;
+    ssize_t got = 0;
+    do {
+        got = ::read(fd, buffer, size_t(size));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return AVERROR(errno);
+    return got == 0 ? AVERROR_EOF : int(got);
+}
+
+int64_t seekDescriptor(void *opaque, int64_t offset, int whence)
+{
+    const int fd = static_cast<const Descriptor *>(opaque)->fd;
+    if (whence == AVSEEK_SIZE) {
+        struct stat info{};
+        return ::fstat(fd, &info) == 0 ? int64_t(info.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
+}
+
+struct IoFree
+{
+    void operator()(AVIOContext *io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
 
 struct InputCloser
 {
     void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
 };
 
+// A FIFO or a device would block an ordinary open, and a file can be put in
+// the place of the one checked at any moment: the open never waits, and
+// what it opened is checked, not the name.
+bool openRegularFile(const QString &path, Descriptor &file)
+{
+    file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0)
+        return false;
+    struct stat info{};
+    return ::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
 } // namespace
 
 int64_t probeDurationUs(const QString &path, const char *containerWhitelist, int deadlineMs,
                         bool *fromBitRate)
 {
-    // A FIFO or device would block the open itself; a folder is no media.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile() || !info.isReadable() || info.size() <= 0)
+    Descriptor file;
+    if (!openRegularFile(path, file))
         return -1;
 
-    ProbeGuard guard;
-    guard.url = QFile::encodeName(info.absoluteFilePath());
-    guard.deadlineMs = deadlineMs;
-    guard.clock.start();
+    auto *buffer = static_cast<unsigned char *>(av_malloc(ReadBufferSize));
+    if (buffer == nullptr)
+        return -1;
+    std::unique_ptr<AVIOContext, IoFree> io(
+        avio_alloc_context(buffer, ReadBufferSize, 0, &file, &readDescriptor, nullptr, &seekDescriptor));
+    if (!io) {
+        av_free(buffer);
+        return -1;
+    }
 
+    Deadline deadline;
+    deadline.ms = deadlineMs;
+    deadline.clock.start();
     AVFormatContext *context = avformat_alloc_context();
     if (context == nullptr)
         return -1;
-    context->opaque = &guard;
+    context->pb = io.get();
     context->interrupt_callback.callback = &interruptAfterDeadline;
-    context->interrupt_callback.opaque = &guard;
-    guard.defaultOpen = context->io_open;
-    context->io_open = &openOnlyTheProbedFile;
+    context->interrupt_callback.opaque = &deadline;
+    context->io_open = &refuseEveryOpen;
 
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", containerWhitelist, 0);
     av_dict_set(&options, "analyzeduration", "500000", 0);
     av_dict_set(&options, "probesize", "500000", 0);
-    // On failure avformat_open_input frees the context itself.
-    const int opened = avformat_open_input(&context, guard.url.constData(), nullptr, &options);
+    // On failure avformat_open_input frees the context itself (not our I/O).
+    const int opened =
+        avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0)
         return -1;

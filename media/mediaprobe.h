@@ -5,10 +5,11 @@
 #include <cstdint>
 
 // Reading the playing time of a media file with libavformat, hardened for
-// files the user did not make: only regular files are opened, only through
-// the `file` protocol, only the named file itself (a playlist or concat list
-// renamed to .mp4 never makes us open another file), only the containers the
-// caller lists, with bounded probing and a deadline.
+// files the user did not make: the named file is opened without waiting and
+// read only if what was opened is a regular file (a FIFO or device put in its
+// place never blocks us), nothing else is ever opened (a playlist or concat
+// list renamed to .mp4 never makes us open another file), only the containers
+// the caller lists are read, with bounded probing and a deadline.
 namespace media {
 
 // libavformat demuxer names of the containers Vexlo records (and GIF, which

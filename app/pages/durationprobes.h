@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <functional>
+#include <memory>
+
+class QThreadPool;
 
 // Reads the playing time of listed recordings, with the probing function it
 // is given, on a small thread pool of its own, so that neither the GUI thread
@@ -14,9 +16,7 @@
 // and its answer carries them back, so the receiver can tell an answer about
 // an older state of the file.
 //
-// Lives on the GUI thread. Answers are emitted on pool threads; connect with
-// this object as the context, so that answers still queued when it is
-// destroyed are dropped with it.
+// Lives on the GUI thread, and so do its answers.
 class DurationProbes : public QObject
 {
     Q_OBJECT
@@ -27,19 +27,23 @@ public:
     using Probe = std::function<QString(const QString &path)>;
 
     explicit DurationProbes(Probe probe, QObject *parent = nullptr);
-    // Drops the requests not yet started and waits for the running ones,
-    // each bounded by the probe's deadline. GUI thread.
+    // Drops the requests not yet started and waits a second at most for the
+    // running ones: quitting never hangs on a file. A probe still running
+    // then is left behind; its answer goes nowhere. GUI thread.
     ~DurationProbes() override;
 
     // Queues one probe. GUI thread.
     void request(const QString &path, qint64 size, const QDateTime &modified);
 
 signals:
-    // Emitted on a pool thread with the probe's text.
+    // The probe's text, on the GUI thread.
     void probed(const QString &path, qint64 size, const QDateTime &modified,
                 const QString &duration);
 
 private:
-    const Probe probe;
-    QThreadPool pool;
+    struct Shared;
+    // Shared with the running probes, which may outlive this object.
+    std::shared_ptr<Shared> shared;
+    // Deleted with this object unless a probe is stuck in it.
+    QThreadPool *pool;
 };

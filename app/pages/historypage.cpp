@@ -6,59 +6,54 @@
 // files go, and the missing rows are built a slice per event-loop turn, so a
 // folder of hundreds of recordings never freezes the window. Playing times
 // are read on a thread pool and cached by path, size and modification time;
-// the file being recorded shows 00:00:00 and is neither probed nor removed.
+// the file being recorded shows 00:00:00 and is never probed.
+//
+// Only regular files are listed (a link counts when it leads to one). A
+// rebuild removes an empty file only when it is a regular file, not a link,
+// that has stayed empty for a minute and is not being recorded or converted:
+// another program may be writing it. No rebuild runs while a row's menu or
+// action is running (historyrowmenu.cpp); one follows if any was asked for.
 #include "app/mainwindow.h"
 
 #include "app/pages/durationprobes.h"
+#include "app/pages/historytable.h"
+#include "converter/conversionrunner.h"
+#include "converter/mediaconverter.h"
 #include "media/mediaprobe.h"
 #include "recorder/screenrecorder.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QFileSystemWatcher>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMenu>
+#include <QLabel>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <climits>
+#include <ctime>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace history;
 
 namespace {
-
-enum Column {
-    NameColumn,
-    SizeColumn,
-    DateColumn,
-    DurationColumn,
-    FormatColumn,
-    ActionColumn,
-    ColumnCount
-};
-
-// Entries of each row's menu, in order.
-enum MenuEntry { PlayEntry, LocateEntry, SeparatorEntry, DeleteEntry, DeleteAllEntry };
-
-// Data of each row's column-0 item: the file and the state it was shown in.
-constexpr int PathRole = Qt::UserRole;
-constexpr int SizeRole = Qt::UserRole + 1;
-constexpr int ModifiedRole = Qt::UserRole + 2;
-constexpr int BeingRecordedRole = Qt::UserRole + 3;
 
 constexpr int RowHeight = 40;
 // A slice stays well under 100 ms of widget building on a slow machine.
 constexpr int RowsPerSlice = 30;
 constexpr int WatchIntervalMs = 1000;
+// Another program's file may stay empty for a while (a copy just begun, a
+// download, an encoder's output before its header).
+constexpr time_t EmptyFileGraceSeconds = 60;
 
 const char *const ZeroDuration = "00:00:00";
 const char *const DateFormat = "yyyy-MM-dd hh:mm:ss";
-const char *const MenuButtonStyle = "QToolButton::menu-indicator { image: none; }";
-const char *const MenuStyle = "QMenu {   border-radius: 4px;   padding: 5px 0;   margin: 2px 0;}"
-                              "QMenu::item {   padding: 6px 20px 6px 10px;}"
-                              "QMenu::separator {   height: 1px;   margin: 4px 0;}";
 
 const QStringList &recordingNameFilters()
 {
@@ -76,6 +71,18 @@ QString defaultOutputFolder()
 QString normalisedPath(const QString &path)
 {
     return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// Looked at again on the name itself just before the unlink: a link, or a
+// file that has been written since it was listed, stays.
+void removeIfLongEmpty(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info{};
+    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0
+        || std::time(nullptr) - info.st_mtime < EmptyFileGraceSeconds)
+        return;
+    ::unlink(name.constData());
 }
 
 // Marks the longest run of values already in increasing order (patience
@@ -123,13 +130,13 @@ void MainWindow::setupRecordingsTable()
 {
     QTableWidget *table = ui->recordingsTable;
     table->setColumnCount(ColumnCount);
-    retranslateRecordingsTable();
     QHeaderView *header = table->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    header->setSectionResizeMode(NameColumn, QHeaderView::ResizeToContents);
-    for (int column = SizeColumn; column <= FormatColumn; ++column)
-        header->setSectionResizeMode(column, QHeaderView::Stretch);
-    header->setSectionResizeMode(ActionColumn, QHeaderView::ResizeToContents);
+    // A long name is cut in its middle; the other columns keep their text whole.
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideMiddle);
     table->verticalHeader()->hide();
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -142,6 +149,16 @@ void MainWindow::setupRecordingsTable()
     watchThrottle = new QTimer(this);
     watchThrottle->setSingleShot(true);
     watchThrottle->setInterval(WatchIntervalMs);
+
+    emptyHistoryLabel = new QLabel(table->viewport());
+    emptyHistoryLabel->setObjectName(QStringLiteral("emptyHistoryLabel"));
+    emptyHistoryLabel->setAlignment(Qt::AlignCenter);
+    emptyHistoryLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *layout = new QVBoxLayout(table->viewport());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(emptyHistoryLabel);
+    retranslateRecordingsTable();
+    showEmptyHistoryText();
 }
 
 // Also called after each language change: headers and the menus of the rows
@@ -152,18 +169,16 @@ void MainWindow::retranslateRecordingsTable()
     table->setHorizontalHeaderLabels(
         {tr("文件名"), tr("大小"), tr("日期"), tr("时长"), tr("格式"), tr("操作")});
     for (int row = 0; row < table->rowCount(); ++row) {
-        if (QWidget *cell = table->cellWidget(row, ActionColumn))
-            setRowMenuTexts(cell->findChild<QMenu *>());
+        if (QToolButton *button = rowMenuButton(row))
+            setRowMenuTexts(button);
     }
+    if (emptyHistoryLabel != nullptr)
+        emptyHistoryLabel->setText(tr("还没有录制文件"));
 }
 
-void MainWindow::setRowMenuTexts(QMenu *menu)
+void MainWindow::showEmptyHistoryText()
 {
-    const QList<QAction *> entries = menu->actions();
-    entries.at(PlayEntry)->setText(tr("播放"));
-    entries.at(LocateEntry)->setText(tr("打开位置"));
-    entries.at(DeleteEntry)->setText(tr("删除"));
-    entries.at(DeleteAllEntry)->setText(tr("删除所有"));
+    emptyHistoryLabel->setVisible(ui->recordingsTable->rowCount() == 0);
 }
 
 void MainWindow::connectHistoryPage()
@@ -187,6 +202,11 @@ void MainWindow::connectHistoryPage()
         if (recording)
             finishedRecordingPath.clear();
     });
+    const QAbstractItemModel *rows = ui->recordingsTable->model();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &MainWindow::showEmptyHistoryText);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &MainWindow::showEmptyHistoryText);
+    connect(rows, &QAbstractItemModel::modelReset, this, &MainWindow::showEmptyHistoryText);
+    connectRowMenuTriggers();
 }
 
 void MainWindow::watchDefaultOutputFolder()
@@ -201,6 +221,8 @@ void MainWindow::shutDownHistoryPage()
     disconnect(recorder, &ScreenRecorder::recordingFinished, this,
                &MainWindow::onRecordingFileFinished);
     disconnect(outputWatcher, nullptr, this, nullptr);
+    // The table's model reports its rows gone as the form is destroyed.
+    disconnect(ui->recordingsTable->model(), nullptr, this, nullptr);
     rowBuildTimer->stop();
     watchThrottle->stop();
     delete durationProbes;
@@ -217,6 +239,21 @@ void MainWindow::onOutputFolderChanged()
     watchThrottle->start();
 }
 
+void MainWindow::holdRebuilds()
+{
+    ++rebuildHolds;
+}
+
+void MainWindow::releaseRebuilds()
+{
+    if (rebuildHolds > 0)
+        --rebuildHolds;
+    if (rebuildHolds > 0 || !rebuildDeferred)
+        return;
+    rebuildDeferred = false;
+    updateRecordingsTable();
+}
+
 void MainWindow::onRecordingFileFinished(const QString &path)
 {
     finishedRecordingPath = normalisedPath(path);
@@ -231,29 +268,52 @@ QString MainWindow::fileBeingRecorded() const
     return path == finishedRecordingPath ? QString() : path;
 }
 
-// The listed files, newest first. Empty files are deleted on the way, except
-// the one being recorded, which may not have reached the disk yet.
+// The recorder's file and the converter's output: their writers may leave
+// them empty on disk for longer than any grace period (a paused recording).
+QSet<QString> MainWindow::filesBeingWritten() const
+{
+    QSet<QString> paths;
+    const QString recording = fileBeingRecorded();
+    if (!recording.isEmpty())
+        paths.insert(recording);
+    if (const auto *runner = mediaConverter->findChild<ConversionRunner *>()) {
+        const QString converting = normalisedPath(runner->outputBeingWritten());
+        if (!converting.isEmpty())
+            paths.insert(converting);
+    }
+    return paths;
+}
+
+// The listed files, newest first; empty files long left empty are removed on
+// the way.
 QList<MainWindow::RecordingFile> MainWindow::listRecordingFiles()
 {
     QList<RecordingFile> files;
     const QString folder = recorder->outputDirectory();
     if (folder.isEmpty() || !QDir(folder).exists())
         return files;
-    const QString busy = fileBeingRecorded();
+    const QSet<QString> busy = filesBeingWritten();
     const QFileInfoList entries = QDir(folder).entryInfoList(
         recordingNameFilters(), QDir::Files | QDir::NoDotAndDotDot, QDir::Time);
     for (const QFileInfo &entry : entries) {
+        // Devices and links to anything but a regular file pass the filter.
+        if (!entry.isFile())
+            continue;
         const QString path = normalisedPath(entry.absoluteFilePath());
         if (entry.size() > 0)
             files.append({path, entry.size(), entry.lastModified()});
-        else if (path != busy)
-            QFile::remove(path);
+        else if (!entry.isSymLink() && !busy.contains(path))
+            removeIfLongEmpty(path);
     }
     return files;
 }
 
 void MainWindow::updateRecordingsTable()
 {
+    if (rebuildHolds > 0) {
+        rebuildDeferred = true;
+        return;
+    }
     const QList<RecordingFile> files = listRecordingFiles();
     listedOrder.clear();
     for (int i = 0; i < files.size(); ++i)
@@ -326,6 +386,7 @@ void MainWindow::addRecordingToTable(int row, const RecordingFile &file)
     const QFileInfo info(file.path);
     auto *name = new QTableWidgetItem(info.fileName());
     name->setData(PathRole, file.path);
+    name->setToolTip(info.fileName());
     table->setItem(row, NameColumn, name);
     table->setItem(row, SizeColumn, new QTableWidgetItem);
     table->setItem(row, DateColumn, new QTableWidgetItem);
@@ -432,37 +493,6 @@ void MainWindow::onDurationProbed(const QString &path, qint64 size, const QDateT
         || name->data(BeingRecordedRole).toBool())
         return;
     ui->recordingsTable->item(row, DurationColumn)->setText(duration);
-}
-
-QWidget *MainWindow::makeRowMenuButton(const QString &path)
-{
-    auto *cell = new QWidget;
-    auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *button = new QToolButton(cell);
-    button->setText(QStringLiteral("\u22EE"));
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setStyleSheet(QLatin1String(MenuButtonStyle));
-
-    auto *menu = new QMenu(button);
-    menu->setLayoutDirection(Qt::LeftToRight);
-    menu->setStyleSheet(QLatin1String(MenuStyle));
-    QAction *play = menu->addAction(QString());
-    QAction *locate = menu->addAction(QString());
-    menu->addSeparator();
-    QAction *remove = menu->addAction(QString());
-    remove->setObjectName(QStringLiteral("deleteAction"));
-    QAction *removeAll = menu->addAction(QString());
-    removeAll->setObjectName(QStringLiteral("clearAllAction"));
-    setRowMenuTexts(menu);
-    connect(play, &QAction::triggered, this, [this, path] { playRecording(path); });
-    connect(locate, &QAction::triggered, this, [this, path] { openRecordingLocation(path); });
-    connect(remove, &QAction::triggered, this, [this, path] { deleteRecording(path); });
-    connect(removeAll, &QAction::triggered, this, &MainWindow::deleteAllRecordings);
-    button->setMenu(menu);
-
-    layout->addWidget(button, 0, Qt::AlignCenter);
-    return cell;
 }
 
 QString MainWindow::formatFileSize(qint64 bytes)

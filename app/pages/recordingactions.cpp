@@ -11,6 +11,7 @@
 #include <QFutureWatcher>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QUrl>
 
@@ -33,12 +34,15 @@ void MainWindow::openRecordingLocation(const QString &path)
 
 void MainWindow::deleteRecording(const QString &path)
 {
-    const auto answer = QMessageBox::question(this, tr("删除文件"), tr("确定要删除这个录制文件吗？"),
-                                              QMessageBox::Yes | QMessageBox::No);
+    holdRebuilds();
+    const auto release = qScopeGuard([this] { releaseRebuilds(); });
+    const QString name = QFileInfo(path).fileName();
+    const auto answer =
+        QMessageBox::question(this, tr("删除文件"), tr("确定要删除这个录制文件吗？") + QLatin1Char('\n') + name,
+                              QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
 
-    const QString name = QFileInfo(path).fileName();
     if (!path.isEmpty() && path == fileBeingRecorded()) {
         QMessageBox::warning(this, tr("警告"), tr("这个文件正在录制，无法删除：%1").arg(name));
         return;
@@ -60,6 +64,10 @@ void MainWindow::deleteRecording(const QString &path)
 
 void MainWindow::deleteAllRecordings()
 {
+    // The watcher reports every deletion; the table stands still until the
+    // worker is done, then one rebuild shows the folder.
+    holdRebuilds();
+    auto release = qScopeGuard([this] { releaseRebuilds(); });
     const auto answer =
         QMessageBox::question(this, tr("清空所有"), tr("确定要删除所有录制文件并清空列表吗？"),
                               QMessageBox::Yes | QMessageBox::No);
@@ -99,7 +107,9 @@ void MainWindow::deleteAllRecordings()
     // The folder, not the worker's list, decides what the table shows: files
     // that stayed keep their rows, files added meanwhile appear.
     failures += worker.failures();
-    updateRecordingsTable();
+    rebuildDeferred = true;
+    release.dismiss();
+    releaseRebuilds();
     if (failures.isEmpty())
         return;
     QStringList lines;

@@ -698,6 +698,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>Vexlo - 录制中 %1</source>
         <translation>Vexlo - Recording %1</translation>
     </message>
+    <message>
+        <source>还没有录制文件</source>
+        <translation>No recordings yet</translation>
+    </message>
+    <message>
+        <source>更多操作</source>
+        <translation>More actions</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>

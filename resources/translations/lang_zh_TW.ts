@@ -697,6 +697,14 @@
         <source>Vexlo - 录制中 %1</source>
         <translation>Vexlo - 錄製中 %1</translation>
     </message>
+    <message>
+        <source>还没有录制文件</source>
+        <translation>還沒有錄製檔案</translation>
+    </message>
+    <message>
+        <source>更多操作</source>
+        <translation>更多操作</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
