@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
 namespace vexlo::test {
 
-void onNextMenu(const std::function<void(QMenu *)> &act)
+QObject *onNextMenu(const std::function<void(QMenu *)> &act)
 {
     auto *timer = new QTimer(qApp);
     timer->setInterval(20);
@@ -20,6 +21,7 @@ void onNextMenu(const std::function<void(QMenu *)> &act)
         act(menu);
     });
     timer->start();
+    return timer;
 }
 
 void pickEntry(QMenu *menu, const QString &text)
@@ -33,6 +35,32 @@ void pickEntry(QMenu *menu, const QString &text)
     }
     qWarning("no menu entry %s", qPrintable(text));
     menu->close();
+}
+
+bool clickMenuEntry(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions()) {
+        if (action->text() == text && action->isVisible()) {
+            const QPoint centre = menu->actionGeometry(action).center();
+            const QPointer<QMenu> alive(menu);
+            QTest::mouseMove(menu, centre);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, centre);
+            if (alive.isNull())
+                qWarning("the menu was destroyed by its own entry '%s'", qPrintable(text));
+            return !alive.isNull();
+        }
+    }
+    qWarning("no menu entry %s", qPrintable(text));
+    menu->close();
+    return false;
+}
+
+QStringList menuEntryTexts(const QMenu *menu)
+{
+    QStringList texts;
+    for (const QAction *action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
 }
 
 } // namespace vexlo::test
