@@ -3,16 +3,26 @@
 # a compositor, a tray host and a private sound server, then ends exactly the
 # processes it started.
 #
-#   scripts/headless.sh [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] -- command [args...]
+#   scripts/headless.sh [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound]
+#                       [--portal BACKEND] -- command [args...]
 #
 # The sound server (PulseAudio, private runtime folder, reached only through
 # PULSE_SERVER) has a null sink "speakers" as default sink and a 440 Hz sine
 # source "mic" as default source. Without it, PULSE_SERVER names a socket
 # that does not exist, so a real server is never met either way.
+#
+# --portal BACKEND stands in for a Wayland desktop's screen sharing: a
+# private session bus, PipeWire and WirePlumber in a private runtime folder,
+# the permission store, BACKEND (the test portal backend) and the real
+# xdg-desktop-portal frontend routed to it through a .portal file of its
+# own. The command gets DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE=wayland,
+# VEXLO_TEST_PORTAL=1 and VEXLO_TEST_PORTAL_LOGS (the folder of the rig's
+# logs), and starts once the frontend answers.
 set -uo pipefail
 
 size=1920x1080
 with_wm=1 with_compositor=1 with_tray=1 with_sound=1
+portal_backend=""
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --size) size="$2"; shift 2 ;;
@@ -20,12 +30,13 @@ while [[ $# -gt 0 ]]; do
     --no-compositor) with_compositor=0; shift ;;
     --no-tray) with_tray=0; shift ;;
     --no-sound) with_sound=0; shift ;;
+    --portal) portal_backend="$2"; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] -- command [args...]" >&2
+  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] [--portal BACKEND] -- command [args...]" >&2
   exit 2
 fi
 
@@ -108,6 +119,11 @@ EOF
     cat "$workdir/pulse.log" >&2
     exit 1
   fi
+fi
+
+if [[ -n "$portal_backend" ]]; then
+  source "$(dirname "$0")/portal-rig.sh"
+  start_portal_rig "$portal_backend" "$workdir/portal" || exit 1
 fi
 
 "$@"

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDBusMessage>
+#include <QObject>
+#include <QVariantMap>
+
+namespace vexlo::testportal {
+
+class FrontendRestart;
+class ScreenCastPortal;
+
+// example.vexlo.TestPortal at /example/vexlo/TestPortal: how a test steers
+// the imagined desktop and reads what it was asked.
+class ControlInterface : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "example.vexlo.TestPortal")
+
+public:
+    ControlInterface(ScreenCastPortal &portal, FrontendRestart &frontend, QObject *parent = nullptr);
+
+public slots:
+    void SetStreamSize(int width, int height, const QDBusMessage &message);
+    void SetLogicalSize(int width, int height, const QDBusMessage &message);
+    void SetFrameRate(int fps, const QDBusMessage &message);
+    void SetNextResponse(uint response, const QDBusMessage &message);
+    void SetSourceTypes(uint types, const QDBusMessage &message);
+    void SetCursorModes(uint modes, const QDBusMessage &message);
+    void SetPointer(int x, int y);
+    void EndStream();
+    uint DialogCount() const;
+    QVariantMap LastSelectOptions() const;
+    uint ActiveStreams() const;
+
+private:
+    ScreenCastPortal &portal;
+    FrontendRestart &frontend;
+};
+
+} // namespace vexlo::testportal
