@@ -103,6 +103,8 @@ void fillBlack(AVFrame *frame, const QRect &area)
 struct PipeWireStream::Loop
 {
     QPointer<PipeWireStream> owner;
+    // Which open() this is: news of a closed stream is dropped.
+    quint64 generation = 0;
     QRectF area;
 
     pw_thread_loop *thread = nullptr;
@@ -167,8 +169,8 @@ struct PipeWireStream::Loop
         const bool hadPicture = streaming;
         QMetaObject::invokeMethod(
             owner.data(),
-            [owner = owner, hadPicture, reason] {
-                if (owner == nullptr)
+            [owner = owner, generation = generation, hadPicture, reason] {
+                if (owner == nullptr || !owner->isCurrent(generation))
                     return;
                 if (hadPicture)
                     emit owner->ended();
@@ -256,8 +258,8 @@ struct PipeWireStream::Loop
             streaming = true;
             QMetaObject::invokeMethod(
                 owner.data(),
-                [owner = owner] {
-                    if (owner != nullptr)
+                [owner = owner, generation = generation] {
+                    if (owner != nullptr && owner->isCurrent(generation))
                         emit owner->firstPicture();
                 },
                 Qt::QueuedConnection);
@@ -385,6 +387,7 @@ bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, QString *e
     };
     loop = std::make_unique<Loop>();
     loop->owner = this;
+    loop->generation = ++openCount;
     loop->area = area;
     loop->thread = pw_thread_loop_new("vexlo-capture", nullptr);
     if (loop->thread == nullptr) {
@@ -435,6 +438,11 @@ bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, QString *e
 void PipeWireStream::close()
 {
     loop.reset();
+}
+
+bool PipeWireStream::isCurrent(quint64 generation) const
+{
+    return loop && loop->generation == generation;
 }
 
 QSize PipeWireStream::pictureSize() const

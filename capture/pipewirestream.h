@@ -57,7 +57,11 @@ signals:
 
 private:
     struct Loop;
+    // True while the stream of that open() is the one running.
+    bool isCurrent(quint64 generation) const;
+
     std::unique_ptr<Loop> loop;
+    quint64 openCount = 0;
 };
 
 } // namespace capture

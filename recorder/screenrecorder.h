@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/capturesource.h"
 #include "recorder/recordingconfig.h"
 #include "recorder/watermark.h"
 
@@ -26,9 +27,6 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVStream;
 
-namespace capture {
-class CaptureSource;
-}
 
 class AudioCapture;
 class EncodeWorker;

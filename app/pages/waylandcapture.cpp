@@ -88,13 +88,13 @@ void MainWindow::endPortalStart(capture::PortalSource *source)
 void MainWindow::onPortalReady(capture::PortalSource *source, const RecordingConfig &config)
 {
     disconnect(source, nullptr, this, nullptr);
-    pendingPortal = nullptr;
-    ui->toggleButton->setEnabled(true);
     // Each start hands out a new token; the last one is the one that holds.
     if (config.mode != Window && !source->restoreToken().isEmpty())
         openSettingsStore()->setValue(RestoreTokenKey, source->restoreToken());
     // Out of the source's own signal: a refused start destroys it.
     QTimer::singleShot(0, this, [this, source, config] {
+        pendingPortal = nullptr;
+        ui->toggleButton->setEnabled(true);
         source->setParent(nullptr);
         beginRecording(config, std::unique_ptr<capture::CaptureSource>(source));
     });
