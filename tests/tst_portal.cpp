@@ -3,6 +3,7 @@
 // test backend: what the desktop shares is what the file shows.
 #include "app/mainwindow.h"
 #include "app/settingsstore.h"
+#include "capture/portalsource.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"
@@ -12,8 +13,14 @@
 #include "support/testportal.h"
 #include "support/testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsView>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace vexlo::test;
@@ -144,6 +151,16 @@ private slots:
         QVERIFY(portal.setStreamSize(QSize(640, 360)));
         QVERIFY(portal.setPointer(QPoint(DefaultPointerX, DefaultPointerY)));
         openWindow();
+        // Idle, the page opens no session: it says when the preview comes.
+        const QList<QGraphicsItem *> items = w<QGraphicsView>("video_view")->scene()->items();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(static_cast<QGraphicsSimpleTextItem *>(items.first())->text(),
+                 QStringLiteral("开始录制后显示预览"));
+        QCOMPARE(portal.activeStreams(), 0);
+        // Clicks cannot be seen through the portal.
+        QVERIFY(!w<QCheckBox>("highlightCheckBox")->isEnabled());
+        QVERIFY(!w<QCheckBox>("highlightCheckBox")->toolTip().isEmpty());
+
         const int dialogs = portal.dialogCount();
         QVERIFY(startAndWait());
         recordFor(50);
@@ -242,6 +259,60 @@ private slots:
         QVERIFY2(closeTo(outside, Qt::black), qPrintable(describe(outside)));
         const QColor inside = video.colourAt(video.frames.size() - 1, QPoint(300, 230));
         QVERIFY2(paletteIndexOf(inside.rgb()) >= 0, qPrintable(describe(inside)));
+    }
+
+    void windowListStaysWhereTheDesktopSharesNoWindows()
+    {
+        QVERIFY(portal.setSourceTypes(SourceMonitor));
+        const auto restore = qScopeGuard([this] { portal.setSourceTypes(SourceMonitor | SourceWindow); });
+        openWindow();
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Window);
+        QTRY_VERIFY(window->findChild<WindowSelector *>() != nullptr);
+    }
+
+    // Vexlo's pointer (from the stream's metadata, here half outside the
+    // frame) and an image watermark are painted into the converted pictures.
+    void pointerAndWatermarkAreDrawnIntoTheStream()
+    {
+        const QPoint pointerAt(620, 340);
+        QVERIFY(portal.setStreamSize(QSize(640, 360)));
+        QVERIFY(portal.setPointer(pointerAt));
+        QTemporaryDir files;
+        const QString imagePath = files.filePath("mark.png");
+        QImage mark(100, 100, QImage::Format_RGB32);
+        mark.fill(QColor(128, 128, 128));
+        QVERIFY(mark.save(imagePath));
+
+        auto source = std::make_unique<capture::PortalSource>();
+        QSignalSpy ready(source.get(), &capture::PortalSource::ready);
+        capture::PortalSource::Choice choice;
+        choice.mode = FullScreen;
+        source->open(choice);
+        QVERIFY(ready.wait(60000));
+
+        RecordingConfig config;
+        config.watermarkEnabled = true;
+        config.imageWatermarkEnabled = true;
+        config.watermarkImagePath = imagePath;
+        config.imageOpacity = 100;
+        config.imageSizePercent = 20;
+        config.watermarkPosition = BottomLeft;
+        ScreenRecorder recorder;
+        recorder.setOutputDirectory(files.path());
+        QVERIFY(recorder.startRecording(config, std::move(source)));
+        recordFor(20);
+        QVERIFY(stopAndWait(recorder));
+
+        const RecordedVideo video = decodeRecording(recorder.currentFilePath());
+        QVERIFY(video.frames.size() >= 5);
+        verifyInOrder(frameNumbers(video));
+        // 72 px square, 20 px from the left and bottom edges.
+        for (int i = 0; i < video.frames.size(); ++i) {
+            const QColor watermark = video.colourAt(i, QPoint(56, 304));
+            QVERIFY2(closeTo(watermark, QColor(128, 128, 128), 20), qPrintable(describe(watermark)));
+            const QColor pointer = video.colourAt(i, pointerAt + QPoint(2, 4));
+            QVERIFY2(paletteIndexOf(pointer.rgb()) < 0, qPrintable(describe(pointer)));
+        }
     }
 
     void pauseLeavesOutWhatTheDesktopSharedMeanwhile()
