@@ -29,6 +29,9 @@ struct CapturedFrame
     // Where the recorder draws its own pointer, in frame pixels; empty when
     // none is to be drawn (hidden, or already in the picture).
     std::optional<QPoint> pointer;
+    // When the picture arrived, in steady-clock nanoseconds; 0 for a grab
+    // taken on the spot.
+    qint64 arrivedNs = 0;
 };
 
 // Created, used and destroyed on the GUI thread.
@@ -55,6 +58,8 @@ public:
     virtual bool followsConfig() const { return false; }
 
 signals:
+    // A new picture is ready; sources that grab when asked never send it.
+    void pictureArrived();
     // The source ended without being asked (the desktop stopped sharing).
     void ended();
 };

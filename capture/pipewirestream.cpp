@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -124,6 +125,7 @@ struct PipeWireStream::Loop
 
     std::mutex mutex;
     Picture front;
+    qint64 frontArrivedNs = 0;
     bool havePicture = false;
     std::optional<QPoint> pointer;
 
@@ -238,6 +240,9 @@ struct PipeWireStream::Loop
         }
         if (newest == nullptr)
             return;
+        const qint64 arrivedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
         spa_buffer *buffer = newest->buffer;
         const std::optional<QPoint> cursor = cursorOf(buffer);
         const bool converted = convertPicture(buffer);
@@ -250,20 +255,25 @@ struct PipeWireStream::Loop
                 pointer = cursor;
             if (converted) {
                 std::swap(front.bytes, back.bytes);
+                frontArrivedNs = arrivedNs;
                 first = !havePicture;
                 havePicture = true;
             }
         }
-        if (first) {
-            streaming = true;
-            QMetaObject::invokeMethod(
-                owner.data(),
-                [owner = owner, generation = generation] {
-                    if (owner != nullptr && owner->isCurrent(generation))
-                        emit owner->firstPicture();
-                },
-                Qt::QueuedConnection);
-        }
+        if (!converted)
+            return;
+        streaming = true;
+        // One queued call per picture, so the GUI thread takes each as it comes.
+        QMetaObject::invokeMethod(
+            owner.data(),
+            [owner = owner, generation = generation, first] {
+                if (owner == nullptr || !owner->isCurrent(generation))
+                    return;
+                if (first)
+                    emit owner->firstPicture();
+                emit owner->pictureArrived();
+            },
+            Qt::QueuedConnection);
     }
 
     std::optional<QPoint> cursorOf(spa_buffer *buffer) const
@@ -453,7 +463,8 @@ QSize PipeWireStream::pictureSize() const
     return loop->havePicture ? loop->front.size : QSize();
 }
 
-bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer)
+bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer,
+                                qint64 *arrivedNs)
 {
     if (!loop)
         return false;
@@ -470,6 +481,7 @@ bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer)
     fillBlack(target, QRect(width, 0, target->width - width, target->height));
     fillBlack(target, QRect(0, height, width, target->height - height));
     *pointer = loop->pointer;
+    *arrivedNs = loop->frontArrivedNs;
     return true;
 }
 

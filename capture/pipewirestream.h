@@ -44,12 +44,15 @@ public:
     // Copies the newest picture into `target` (I420), its top-left part when
     // the target is smaller, padded with black when larger. The pointer, in
     // picture pixels, when the stream carries cursor metadata. False before
-    // the first picture. GUI thread.
-    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer);
+    // the first picture. *arrivedNs: when the picture came, steady clock.
+    // GUI thread.
+    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer, qint64 *arrivedNs);
 
 signals:
     // The first picture is ready; pictureSize() is known.
     void firstPicture();
+    // A newer picture is ready (the first one included).
+    void pictureArrived();
     // The stream failed before its first picture; the text says why.
     void failed(const QString &reason);
     // The stream ended after its first picture (the desktop stopped it).

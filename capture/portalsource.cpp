@@ -50,6 +50,10 @@ PortalSource::PortalSource(QObject *parent)
     connect(session, &PortalSession::closed, this, &PortalSource::onEnded);
     connect(stream, &PipeWireStream::failed, this, &PortalSource::onFailed);
     connect(stream, &PipeWireStream::ended, this, &PortalSource::onEnded);
+    connect(stream, &PipeWireStream::pictureArrived, this, [this] {
+        if (isReady)
+            emit pictureArrived();
+    });
     connect(stream, &PipeWireStream::firstPicture, this, [this] {
         firstPictureTimer->stop();
         isReady = true;
@@ -126,7 +130,7 @@ CapturedFrame PortalSource::latestFrame(const RecordingConfig &, AVFrame *target
     CapturedFrame frame;
     if (target == nullptr || !isReady)
         return frame;
-    frame.converted = stream->copyLatest(target, &frame.pointer);
+    frame.converted = stream->copyLatest(target, &frame.pointer, &frame.arrivedNs);
     return frame;
 }
 

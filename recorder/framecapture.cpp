@@ -16,6 +16,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -26,6 +27,13 @@ extern "C" {
 }
 
 namespace {
+qint64 steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // The preview of a converted frame is made small: the page shows it scaled
 // down anyway, and a full-size RGB copy would double the tick's work.
 constexpr int PreviewWidth = 640;
@@ -112,11 +120,41 @@ bool ScreenRecorder::convertFrame(const QImage &image, AVFrame *frame) const
            == 0;
 }
 
+bool ScreenRecorder::sourceDelivers() const
+{
+    return source && !source->followsConfig();
+}
+
 void ScreenRecorder::captureFrame()
 {
     if (!recording || paused || !worker)
         return;
-    const int64_t pts = ptsForElapsed(recordedMilliseconds(), encoderFrameRate);
+    // A source that delivers pictures is taken as each one arrives; the
+    // timer only keeps recording a desktop that sends nothing new.
+    const qint64 slotMs = 1000 / encoderFrameRate;
+    if (sourceDelivers() && recordingClock.elapsed() - lastArrivalMs < 2 * slotMs + 1) {
+        scheduleTickForSlot(lastPts + 2);
+        return;
+    }
+    takeFrame(false);
+}
+
+void ScreenRecorder::onPictureArrived()
+{
+    lastArrivalMs = recordingClock.elapsed();
+    if (recording && !paused && worker)
+        takeFrame(true);
+}
+
+void ScreenRecorder::takeFrame(bool arrived)
+{
+    const qint64 elapsedMs = recordedMilliseconds();
+    int64_t pts = ptsForElapsed(elapsedMs, encoderFrameRate);
+    // A picture that arrives past the last frame's time but rounds onto it
+    // takes the next slot, less than a frame early, instead of being lost.
+    if (arrived && havePts && pts <= lastPts
+        && elapsedMs * encoderFrameRate > lastPts * 1000)
+        pts = lastPts + 1;
     scheduleTickForSlot((havePts ? std::max(pts, lastPts) : pts) + 1);
     // A timestamp already used (the clock read early, or a very late tick
     // before this one) would be rejected by the muxer: skip the tick.
@@ -135,8 +173,10 @@ void ScreenRecorder::captureFrame()
         if (target == nullptr)
             return;
         bool composed = false;
-        if (source && !source->followsConfig()) {
+        qint64 arrivedNs = 0;
+        if (sourceDelivers()) {
             const capture::CapturedFrame captured = source->latestFrame(config, target);
+            arrivedNs = captured.arrivedNs;
             composed = captured.converted && composeConvertedFrame(captured.pointer, target);
         } else {
             QPixmap grabbed = grabScreenFrame();
@@ -150,8 +190,10 @@ void ScreenRecorder::captureFrame()
             worker->release(target);
             return;
         }
-        if (source && !source->followsConfig())
+        if (sourceDelivers()) {
             lastCaptureNs = clock.nsecsElapsed();
+            lastArrivalToQueueNs = steadyNowNs() - arrivedNs;
+        }
         target->pts = pts;
         if (!havePts)
             firstPts = pts;

@@ -183,6 +183,8 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig,
         source = std::move(pending.source);
         connect(source.get(), &capture::CaptureSource::ended, this,
                 &ScreenRecorder::onSourceEnded);
+        connect(source.get(), &capture::CaptureSource::pictureArrived, this,
+                &ScreenRecorder::onPictureArrived);
     }
     startTime = QDateTime::currentMSecsSinceEpoch();
     config = newConfig;
@@ -199,6 +201,7 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig,
 
     pausedTotal = 0;
     havePts = false;
+    lastArrivalMs = -1000000;
     warnedLines.clear();
     abortReason.clear();
     recordingClock.start();

@@ -101,6 +101,10 @@ public:
     // Wall time the last encoded tick spent grabbing, composing and
     // converting. Read by the benchmark.
     qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
+    // For a source that delivers pictures (the desktop's screen sharing):
+    // from the last queued picture's arrival to its queueing. For the
+    // benchmark.
+    qint64 lastArrivalToQueueNanoseconds() const { return lastArrivalToQueueNs; }
 
     // True while the running recording records sound from the source.
     bool recordsMicrophone() const;
@@ -140,6 +144,7 @@ signals:
 
 private slots:
     void captureFrame();
+    void onPictureArrived();
     void checkOutput();
 
 private:
@@ -169,6 +174,8 @@ private:
 
     // framecapture.cpp
     capture::CaptureSource &currentSource();
+    bool sourceDelivers() const;
+    void takeFrame(bool arrived);
     void onSourceEnded();
     QPixmap grabScreenFrame();
     bool convertFrame(const QImage &image, AVFrame *frame) const;
@@ -236,6 +243,9 @@ private:
     dev_t outputDevice = 0;
     ino_t outputInode = 0;
     qint64 lastCaptureNs = 0;
+    qint64 lastArrivalToQueueNs = 0;
+    // Clock time of the last picture a delivering source announced.
+    qint64 lastArrivalMs = -1000000;
     QSet<QString> warnedLines;
 
     // The finish of a stopped recording: its thread, which finish it is (a
