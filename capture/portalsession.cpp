@@ -293,16 +293,13 @@ void PortalSession::selectSources(const QVariantMap &results)
     if (version >= CursorVersion) {
         // The stream's own pointer position lets Vexlo draw its pointer
         // styles; else the desktop draws its pointer, or none at all.
-        if (!request.pointer)
-            chosenCursorMode = CursorHidden;
-        else if (availableCursorModes & CursorMetadata)
-            chosenCursorMode = CursorMetadata;
-        else if (availableCursorModes & CursorEmbedded)
-            chosenCursorMode = CursorEmbedded;
-        else
-            chosenCursorMode = CursorHidden;
-        if (availableCursorModes & chosenCursorMode)
-            options.insert(QStringLiteral("cursor_mode"), uint(chosenCursorMode));
+        CursorMode mode = CursorHidden;
+        if (request.pointer && (availableCursorModes & CursorMetadata))
+            mode = CursorMetadata;
+        else if (request.pointer && (availableCursorModes & CursorEmbedded))
+            mode = CursorEmbedded;
+        if (availableCursorModes & mode)
+            options.insert(QStringLiteral("cursor_mode"), uint(mode));
     }
     if (version >= PersistVersion && request.persist) {
         options.insert(QStringLiteral("persist_mode"), PersistUntilRevoked);

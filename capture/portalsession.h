@@ -56,10 +56,6 @@ public:
     // Ends the session on the desktop's side; no signal follows.
     void close();
 
-    // The pointer mode asked for at the start: Metadata means the stream
-    // carries the pointer's position beside the picture.
-    CursorMode cursorMode() const { return chosenCursorMode; }
-
     // The source types the portal offers (Monitor | WindowSource bits), or -1
     // when there is no portal with the ScreenCast interface. Waits for the
     // bus at most `timeoutMs`: for start-up, not for a running page.
@@ -101,7 +97,6 @@ private:
     Request request;
     uint version = 0;
     uint availableCursorModes = 0;
-    CursorMode chosenCursorMode = CursorHidden;
     QString sessionHandle;
     QString requestPath;
     Step pendingStep = nullptr;

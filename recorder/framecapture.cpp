@@ -1,6 +1,8 @@
 // The capture tick: grab the target, hand the frame to the preview, convert
 // it to the encoder's YUV 4:2:0 and queue it for encoding with a timestamp
-// taken from the clock, paused time left out.
+// taken from the clock, paused time left out. A source that converts on its
+// own thread (the desktop's screen sharing) hands over each picture as it
+// arrives, already in YUV; only the pointer and the watermark are painted on.
 //
 // While recording, updateConfig() changes the target (mode, region, window)
 // from the next tick on; the converter keeps the size fixed at start, so a
