@@ -315,11 +315,18 @@ private slots:
         }
     }
 
+    // Also: with the pointer off, the desktop is asked for none and none is drawn.
     void pauseLeavesOutWhatTheDesktopSharedMeanwhile()
     {
         QVERIFY(portal.setStreamSize(QSize(640, 360)));
+        QVERIFY(portal.setPointer(QPoint(DefaultPointerX, DefaultPointerY)));
         openWindow();
+        auto *pointerCheck = w<QCheckBox>("captureCursorCheck");
+        if (pointerCheck->isChecked())
+            QTest::mouseClick(pointerCheck, Qt::LeftButton, {}, QPoint(4, pointerCheck->height() / 2));
+        QVERIFY(!pointerCheck->isChecked());
         QVERIFY(startAndWait());
+        QCOMPARE(portal.lastSelectOptions().value("cursor_mode").toUInt(), uint(CursorHidden));
         recordFor(20);
         QTest::mouseClick(w<QToolButton>("pauseButton"), Qt::LeftButton);
         QVERIFY(recorder()->isPaused());
@@ -345,6 +352,9 @@ private slots:
         }
         QVERIFY2(largestJump >= 30, qPrintable(QString::number(largestJump)));
         QVERIFY2(video.largestGap() < 0.5, qPrintable(QString::number(video.largestGap())));
+        const QColor atPointer = video.colourAt(video.frames.size() / 2,
+                                                QPoint(DefaultPointerX + 2, DefaultPointerY + 4));
+        QVERIFY2(paletteIndexOf(atPointer.rgb()) >= 0, qPrintable(describe(atPointer)));
     }
 
     void cancelledDialogStartsNothing()
