@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/capturesource.h"
 #include "recorder/recordingconfig.h"
 #include "recorder/watermark.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,10 +27,6 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVStream;
 
-namespace platform {
-class ScreenGrabber;
-class WindowCapture;
-}
 
 class AudioCapture;
 class EncodeWorker;
@@ -54,8 +52,12 @@ public:
     ~ScreenRecorder() override;
 
     // False when the start was refused or failed; lastError() says why. A
-    // file still being finished is waited for first.
-    bool startRecording(const RecordingConfig &config);
+    // file still being finished is waited for first. Without a source the
+    // recording grabs the X11 screen or window the config names; a given
+    // source (the desktop's screen sharing) is started already, fixes the
+    // size, and is stopped with the recording.
+    bool startRecording(const RecordingConfig &config,
+                        std::unique_ptr<capture::CaptureSource> source = nullptr);
     // Stops capturing at once; the file is finished in the background and
     // recordingFinished reports it complete.
     void stopRecording();
@@ -166,18 +168,18 @@ private:
     bool outputStillThere() const;
 
     // framecapture.cpp
+    capture::CaptureSource &currentSource();
+    void onSourceEnded();
     QPixmap grabScreenFrame();
-    QPixmap grabArea(const QRect &area);
     bool convertFrame(const QImage &image, AVFrame *frame) const;
+    bool composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 grabNs);
+    bool composeConvertedFrame(const std::optional<QPoint> &pointer, AVFrame *target);
     void onWriteFailed();
-
-    // windowcapture.cpp
-    QPixmap captureWindow(WId id);
-    QPixmap grabWindowFrame(WId id);
 
     // cursoroverlay.cpp
     QPixmap cursorPixmap() const;
-    void drawCursorOverlay(QPixmap &frame);
+    void drawCursorOverlay(QPixmap &frame, QPoint at);
+    void drawCursorOverlay(AVFrame *frame, QPoint at);
     static void installMouseHook();
     static void removeMouseHook();
 
@@ -190,6 +192,7 @@ private:
     qint64 recordedMilliseconds() const;
     void scheduleTickForSlot(int64_t slot);
     void refuseStart(const QString &reason);
+    void releaseFixedSource();
     void abortRecording(const QString &reason);
     void beginFinish(const QString &abortReason);
     void completeFinish(quint64 generation);
@@ -256,7 +259,8 @@ private:
     QString startAudioProblem;
 
     std::unique_ptr<EncodeWorker> worker;
-    std::unique_ptr<platform::ScreenGrabber> grabber;
-    std::unique_ptr<platform::WindowCapture> windowCapture;
+    // Where the frames come from: an X11 source following the config while
+    // idle and on X11, or the source a start was given.
+    std::unique_ptr<capture::CaptureSource> source;
     WatermarkPainter watermark;
 };
