@@ -30,7 +30,7 @@ struct Case
     // 1920 x 1080 stream) rather than the X server; the peer is GStreamer's
     // PipeWire source with these encoder elements in place of ffmpeg.
     bool portal = false;
-    QStringList peerEncoderArgs;
+    QStringList peerEncoderArgs = {};
 };
 
 // The peer's run of a portal case: frames in its file, the file's length

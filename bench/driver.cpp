@@ -103,15 +103,15 @@ QHash<QString, QString> runRecorderProcess(const Case &c, int seconds, const QSt
     return parsePairs(recorder.readAllStandardOutput());
 }
 
-// A frame from the middle of the recording, back at the stream's size, shows
-// the test portal's content (a colour of its palette and a clean frame
-// number), not the X server's screen.
+// A frame from the middle of the recording (the stream's top-left part, at
+// its own scale) shows the test portal's content, a colour of its palette
+// and a clean frame number, not the X server's screen.
 bool showsPortalStream(const QString &file, int seconds, const QString &workDir)
 {
     const QString still = workDir + QStringLiteral("/portal-still.png");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-ss", QString::number(seconds / 2.0), "-i", file,
-                                            "-frames:v", "1", "-vf", "scale=1920:1080", still});
+                                            "-frames:v", "1", still});
     if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
         return false;
     const QImage frame(still);
@@ -144,10 +144,12 @@ bool runPortalCase(const Case &c, int seconds, const QString &workDir, QStringLi
     const double peerFps = peer.seconds > 0 ? peer.frames / peer.seconds : 0.0;
     const double vexloCpu = vexloFrames > 0 ? stats.value(QStringLiteral("cpu_ms")).toDouble() / vexloFrames : 0.0;
     const double peerCpu = peer.frames > 0 ? peer.cpuMs / peer.frames : 0.0;
-    std::printf("case=%s vexlo_fps=%.1f peer_fps=%.1f vexlo_cpu_ms=%.1f peer_cpu_ms=%.1f "
+    // fresh_fps: the new pictures among Vexlo's frames (the rest repeat one).
+    const double freshFps = stats.value(QStringLiteral("fresh_pictures")).toDouble() / seconds;
+    std::printf("case=%s vexlo_fps=%.1f fresh_fps=%.1f peer_fps=%.1f vexlo_cpu_ms=%.1f peer_cpu_ms=%.1f "
                 "capture_p50_ms=%s capture_p99_ms=%s latency_p50_ms=%s latency_p99_ms=%s loop_p99_ms=%s "
                 "rss_growth_mb=%s stop_ms=%s\n",
-                qPrintable(c.name), vexloFps, peerFps, vexloCpu, peerCpu,
+                qPrintable(c.name), vexloFps, freshFps, peerFps, vexloCpu, peerCpu,
                 qPrintable(stats.value(QStringLiteral("capture_p50_ms"))),
                 qPrintable(stats.value(QStringLiteral("capture_p99_ms"))),
                 qPrintable(stats.value(QStringLiteral("latency_p50_ms"), QStringLiteral("-"))),

@@ -65,11 +65,13 @@ PeerRun runPortalPeer(const Case &c, int seconds, const QString &output)
         return run;
     }
 
-    // Scaled before it is converted: fewer pixels to convert, as the
-    // recorder does too.
-    const QString scaled = QStringLiteral("video/x-raw,width=%1,height=%2").arg(c.size.width()).arg(c.size.height());
+    // The recorder takes a preset's size from the top-left corner of the
+    // stream, unscaled: so does the peer, before it converts.
+    const QSize stream = client.streamSize();
     QStringList args{"gst-launch-1.0", "-q", "-e", "pipewiresrc", QStringLiteral("fd=%1").arg(fd),
-                     QStringLiteral("path=%1").arg(client.nodeId()), "!", "videoscale", "!", scaled, "!",
+                     QStringLiteral("path=%1").arg(client.nodeId()), "!", "videocrop",
+                     QStringLiteral("right=%1").arg(qMax(0, stream.width() - c.size.width())),
+                     QStringLiteral("bottom=%1").arg(qMax(0, stream.height() - c.size.height())), "!",
                      "videoconvert", "!", "video/x-raw,format=I420", "!"};
     args += c.peerEncoderArgs;
     args << "!" << "mp4mux" << "!" << "filesink" << QStringLiteral("location=%1").arg(output);

@@ -29,6 +29,9 @@ struct CapturedFrame
     // Where the recorder draws its own pointer, in frame pixels; empty when
     // none is to be drawn (hidden, or already in the picture).
     std::optional<QPoint> pointer;
+    // Steady-clock time (ns) the source received the picture; 0 when it was
+    // grabbed just now.
+    qint64 receivedNs = 0;
 };
 
 // Created, used and destroyed on the GUI thread.

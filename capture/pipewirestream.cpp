@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -56,6 +57,13 @@ constexpr int cursorMetaSize(int width, int height)
     return int(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + width * height * 4;
 }
 constexpr uint8_t BlackY = 16;
+
+qint64 steadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 constexpr uint8_t NeutralChroma = 128;
 
 // One I420 picture in a single allocation.
@@ -63,6 +71,8 @@ struct Picture
 {
     QSize size;
     std::vector<uint8_t> bytes;
+    // Steady-clock time its buffer was taken from the stream, in ns.
+    qint64 receivedNs = 0;
 
     void allocate(QSize pictureSize)
     {
@@ -238,6 +248,7 @@ struct PipeWireStream::Loop
         }
         if (newest == nullptr)
             return;
+        const qint64 received = steadyNanoseconds();
         spa_buffer *buffer = newest->buffer;
         const std::optional<QPoint> cursor = cursorOf(buffer);
         const bool converted = convertPicture(buffer);
@@ -250,6 +261,7 @@ struct PipeWireStream::Loop
                 pointer = cursor;
             if (converted) {
                 std::swap(front.bytes, back.bytes);
+                front.receivedNs = received;
                 first = !havePicture;
                 havePicture = true;
             }
@@ -453,7 +465,7 @@ QSize PipeWireStream::pictureSize() const
     return loop->havePicture ? loop->front.size : QSize();
 }
 
-bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer)
+bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer, qint64 *receivedNs)
 {
     if (!loop)
         return false;
@@ -470,6 +482,7 @@ bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer)
     fillBlack(target, QRect(width, 0, target->width - width, target->height));
     fillBlack(target, QRect(0, height, width, target->height - height));
     *pointer = loop->pointer;
+    *receivedNs = picture.receivedNs;
     return true;
 }
 

@@ -43,9 +43,10 @@ public:
     QSize pictureSize() const;
     // Copies the newest picture into `target` (I420), its top-left part when
     // the target is smaller, padded with black when larger. The pointer, in
-    // picture pixels, when the stream carries cursor metadata. False before
-    // the first picture. GUI thread.
-    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer);
+    // picture pixels, when the stream carries cursor metadata, and the
+    // steady-clock time (ns) its buffer came in. False before the first
+    // picture. GUI thread.
+    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer, qint64 *receivedNs);
 
 signals:
     // The first picture is ready; pictureSize() is known.

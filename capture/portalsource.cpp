@@ -126,7 +126,7 @@ CapturedFrame PortalSource::latestFrame(const RecordingConfig &, AVFrame *target
     CapturedFrame frame;
     if (target == nullptr || !isReady)
         return frame;
-    frame.converted = stream->copyLatest(target, &frame.pointer);
+    frame.converted = stream->copyLatest(target, &frame.pointer, &frame.receivedNs);
     return frame;
 }
 

@@ -16,6 +16,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -29,6 +30,14 @@ namespace {
 // The preview of a converted frame is made small: the page shows it scaled
 // down anyway, and a full-size RGB copy would double the tick's work.
 constexpr int PreviewWidth = 640;
+
+// The clock capture sources stamp their pictures with.
+qint64 steadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 } // namespace
 
 capture::CaptureSource &ScreenRecorder::currentSource()
@@ -135,9 +144,11 @@ void ScreenRecorder::captureFrame()
         if (target == nullptr)
             return;
         bool composed = false;
+        qint64 receivedNs = 0;
         if (source && !source->followsConfig()) {
             const capture::CapturedFrame captured = source->latestFrame(config, target);
             composed = captured.converted && composeConvertedFrame(captured.pointer, target);
+            receivedNs = captured.receivedNs;
         } else {
             QPixmap grabbed = grabScreenFrame();
             composed = composeGrabbedFrame(std::move(grabbed), target, clock.nsecsElapsed());
@@ -152,6 +163,9 @@ void ScreenRecorder::captureFrame()
         }
         if (source && !source->followsConfig())
             lastCaptureNs = clock.nsecsElapsed();
+        // A picture queued again (none newer came) is a repeat, not a delay.
+        lastLatencyNs = receivedNs > 0 && receivedNs != lastReceivedNs ? steadyNanoseconds() - receivedNs : 0;
+        lastReceivedNs = receivedNs;
         target->pts = pts;
         if (!havePts)
             firstPts = pts;

@@ -101,6 +101,10 @@ public:
     // Wall time the last encoded tick spent grabbing, composing and
     // converting. Read by the benchmark.
     qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
+    // How long before its tick queued it the last encoded picture reached
+    // the process (a source that delivers on its own); 0 for grabs and for
+    // a picture queued again. Read by the benchmark.
+    qint64 lastCaptureLatencyNanoseconds() const { return lastLatencyNs; }
 
     // True while the running recording records sound from the source.
     bool recordsMicrophone() const;
@@ -236,6 +240,8 @@ private:
     dev_t outputDevice = 0;
     ino_t outputInode = 0;
     qint64 lastCaptureNs = 0;
+    qint64 lastLatencyNs = 0;
+    qint64 lastReceivedNs = 0;
     QSet<QString> warnedLines;
 
     // The finish of a stopped recording: its thread, which finish it is (a
