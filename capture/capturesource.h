@@ -31,7 +31,7 @@ struct CapturedFrame
     std::optional<QPoint> pointer;
     // When the picture arrived, in steady-clock nanoseconds; 0 for a grab
     // taken on the spot.
-    qint64 arrivedNs = 0;
+    qint64 receivedNs = 0;
 };
 
 // Created, used and destroyed on the GUI thread.

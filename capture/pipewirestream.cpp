@@ -125,7 +125,7 @@ struct PipeWireStream::Loop
 
     std::mutex mutex;
     Picture front;
-    qint64 frontArrivedNs = 0;
+    qint64 frontReceivedNs = 0;
     bool havePicture = false;
     std::optional<QPoint> pointer;
 
@@ -240,7 +240,7 @@ struct PipeWireStream::Loop
         }
         if (newest == nullptr)
             return;
-        const qint64 arrivedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        const qint64 receivedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
                                      .count();
         spa_buffer *buffer = newest->buffer;
@@ -255,7 +255,7 @@ struct PipeWireStream::Loop
                 pointer = cursor;
             if (converted) {
                 std::swap(front.bytes, back.bytes);
-                frontArrivedNs = arrivedNs;
+                frontReceivedNs = receivedNs;
                 first = !havePicture;
                 havePicture = true;
             }
@@ -464,7 +464,7 @@ QSize PipeWireStream::pictureSize() const
 }
 
 bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer,
-                                qint64 *arrivedNs)
+                                qint64 *receivedNs)
 {
     if (!loop)
         return false;
@@ -481,7 +481,7 @@ bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer,
     fillBlack(target, QRect(width, 0, target->width - width, target->height));
     fillBlack(target, QRect(0, height, width, target->height - height));
     *pointer = loop->pointer;
-    *arrivedNs = loop->frontArrivedNs;
+    *receivedNs = loop->frontReceivedNs;
     return true;
 }
 

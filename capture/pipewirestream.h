@@ -44,9 +44,9 @@ public:
     // Copies the newest picture into `target` (I420), its top-left part when
     // the target is smaller, padded with black when larger. The pointer, in
     // picture pixels, when the stream carries cursor metadata. False before
-    // the first picture. *arrivedNs: when the picture came, steady clock.
+    // the first picture. *receivedNs: when the picture came, steady clock.
     // GUI thread.
-    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer, qint64 *arrivedNs);
+    bool copyLatest(AVFrame *target, std::optional<QPoint> *pointer, qint64 *receivedNs);
 
 signals:
     // The first picture is ready; pictureSize() is known.

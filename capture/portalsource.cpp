@@ -130,7 +130,7 @@ CapturedFrame PortalSource::latestFrame(const RecordingConfig &, AVFrame *target
     CapturedFrame frame;
     if (target == nullptr || !isReady)
         return frame;
-    frame.converted = stream->copyLatest(target, &frame.pointer, &frame.arrivedNs);
+    frame.converted = stream->copyLatest(target, &frame.pointer, &frame.receivedNs);
     return frame;
 }
 

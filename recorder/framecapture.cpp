@@ -175,10 +175,10 @@ void ScreenRecorder::takeFrame(bool arrived)
         if (target == nullptr)
             return;
         bool composed = false;
-        qint64 arrivedNs = 0;
+        qint64 receivedNs = 0;
         if (sourceDelivers()) {
             const capture::CapturedFrame captured = source->latestFrame(config, target);
-            arrivedNs = captured.arrivedNs;
+            receivedNs = captured.receivedNs;
             composed = captured.converted && composeConvertedFrame(captured.pointer, target);
         } else {
             QPixmap grabbed = grabScreenFrame();
@@ -192,10 +192,12 @@ void ScreenRecorder::takeFrame(bool arrived)
             worker->release(target);
             return;
         }
-        if (sourceDelivers()) {
+        if (sourceDelivers())
             lastCaptureNs = clock.nsecsElapsed();
-            lastArrivalToQueueNs = steadyNowNs() - arrivedNs;
-        }
+        // A picture queued again (none newer came) is a repeat, not a delay.
+        lastLatencyNs =
+            receivedNs > 0 && receivedNs != lastReceivedNs ? steadyNowNs() - receivedNs : 0;
+        lastReceivedNs = receivedNs;
         target->pts = pts;
         if (!havePts)
             firstPts = pts;

@@ -101,10 +101,10 @@ public:
     // Wall time the last encoded tick spent grabbing, composing and
     // converting. Read by the benchmark.
     qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
-    // For a source that delivers pictures (the desktop's screen sharing):
-    // from the last queued picture's arrival to its queueing. For the
-    // benchmark.
-    qint64 lastArrivalToQueueNanoseconds() const { return lastArrivalToQueueNs; }
+    // How long before its tick queued it the last encoded picture reached
+    // the process (a source that delivers on its own); 0 for grabs and for
+    // a picture queued again. Read by the benchmark.
+    qint64 lastCaptureLatencyNanoseconds() const { return lastLatencyNs; }
 
     // True while the running recording records sound from the source.
     bool recordsMicrophone() const;
@@ -243,7 +243,8 @@ private:
     dev_t outputDevice = 0;
     ino_t outputInode = 0;
     qint64 lastCaptureNs = 0;
-    qint64 lastArrivalToQueueNs = 0;
+    qint64 lastLatencyNs = 0;
+    qint64 lastReceivedNs = 0;
     // Clock time of the last picture a delivering source announced.
     qint64 lastArrivalMs = -1000000;
     QSet<QString> warnedLines;
