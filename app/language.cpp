@@ -98,6 +98,7 @@ void MainWindow::retranslateForm()
         ui->mouseStyleCombo->setCurrentIndex(mouseStyle);
     }
     ui->timeLabel->setText(elapsed);
+    applyWaylandLimits();
     ui->toggleButton->setText(recordingActive        ? tr("停止")
                               : recorder->isFinishing() ? tr("保存中…")
                                                         : tr("开始"));

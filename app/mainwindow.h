@@ -19,6 +19,11 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace capture {
+class CaptureSource;
+class PortalSource;
+}
+
 class DurationProbes;
 class LevelMeter;
 class MediaConverter;
@@ -98,6 +103,8 @@ private:
     void connectRecorder();
     void connectRecordPageChoosers();
     void startRecording();
+    void beginRecording(const RecordingConfig &config,
+                        std::unique_ptr<capture::CaptureSource> source);
     void stopRecording();
     void finishRecorder();
     void leaveRecordingLook();
@@ -177,6 +184,19 @@ private:
     qint64 lastElapsedMs = 0;
     // Beside the clock while a recording has sound; one bar per source.
     LevelMeter *levelMeter = nullptr;
+    // waylandcapture.cpp: capture through the desktop's ScreenCast portal.
+    void setupWaylandCapture();
+    void applyWaylandLimits();
+    bool capturesThroughPortal(RecordMode mode) const;
+    void startPortalCapture(const RecordingConfig &config);
+    void onPortalReady(capture::PortalSource *source, const RecordingConfig &config);
+    void endPortalStart(capture::PortalSource *source);
+    void showIdlePreviewText();
+    bool portalCapture = false;
+    // What the portal offers (Monitor | WindowSource bits); -1: no portal.
+    int portalSourceTypes = -1;
+    // The start waiting for the desktop's answer, if any.
+    capture::PortalSource *pendingPortal = nullptr;
     // Selectors delete themselves on close; the guarded pointers notice.
     QPointer<RegionSelector> regionSelector;
     QPointer<WindowSelector> windowSelector;

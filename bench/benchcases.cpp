@@ -44,6 +44,12 @@ QList<Case> allCases()
     const QStringList uhd4k = x264 + QStringList{"-preset", "slow", "-tune", "film", "-crf", "18",
                             "-b:v", "20000000", "-bf", "2", "-qmin", "10", "-qmax", "30",
                             "-g", "15", "-profile:v", "high"};
+    // GStreamer's x264enc set as the HD preset: pass=qual is x264's CRF
+    // with the quantizer as its factor (its options string would be
+    // overridden by the element's own rate control); the caps pin the profile.
+    const QStringList hdPeer{"x264enc", "speed-preset=fast", QStringLiteral("threads=%1").arg(threads),
+                             "pass=qual", "quantizer=28", "bframes=1", "qp-min=20", "qp-max=40",
+                             "key-int-max=10", "!", "video/x-h264,profile=baseline"};
     return {
         {"SD@30", SD, 30, QSize(854, 480), sd},
         {"HD@30", HD, 30, QSize(1280, 720), hd},
@@ -57,6 +63,7 @@ QList<Case> allCases()
          false, WEBM},
         {"WEBM-UltraHD@30", UltraHD, 30, QSize(1920, 1080),
          vp9Args("20", "8000000", "15", "35", "12"), false, WEBM},
+        {"portal-HD@30", HD, 30, QSize(1280, 720), hd, false, MP4, false, true, hdPeer},
     };
 }
 

@@ -26,7 +26,22 @@ struct Case
     // System audio recorded too; the scroller flashes a corner while it
     // beeps, and the driver measures how far apart the two land in the file.
     bool audio = false;
+    // Recorded from the desktop's ScreenCast portal (the test portal's
+    // 1920 x 1080 stream) rather than the X server; the peer is GStreamer's
+    // PipeWire source with these encoder elements in place of ffmpeg.
+    bool portal = false;
+    QStringList peerEncoderArgs = {};
 };
+
+// The peer's run of a portal case: frames in its file, the file's length
+// and the CPU time it took.
+struct PeerRun
+{
+    int frames = -1;
+    double seconds = 0;
+    double cpuMs = 0;
+};
+PeerRun runPortalPeer(const Case &c, int seconds, const QString &output);
 
 // The corner the scroller flashes white in the cases with sound.
 inline constexpr int FlashSize = 120;

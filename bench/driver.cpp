@@ -1,8 +1,11 @@
 // Runs each case twice on the same moving screen, once with ScreenRecorder
 // and once with ffmpeg's own X11 grabber and the same encoder settings, and
-// prints one line per case.
+// prints one line per case. The portal cases record the test portal's
+// stream instead, and GStreamer is the peer.
 
 #include "bench/benchcases.h"
+
+#include "support/testportal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,8 +83,91 @@ FfmpegRun runFfmpeg(const Case &c, int seconds, const QString &output)
     return run;
 }
 
+// The recorder process, told which capture to use: the X11 cases stay on
+// the X server even when the portal rig is up.
+QHash<QString, QString> runRecorderProcess(const Case &c, int seconds, const QString &workDir, bool *recorded)
+{
+    const QString vexloDir = workDir + QStringLiteral("/vexlo-") + QString(c.name).replace('@', '_');
+    QDir().mkpath(vexloDir);
+    QProcess recorder;
+    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VEXLO_CAPTURE"), c.portal ? QStringLiteral("portal") : QStringLiteral("x11"));
+    if (!c.portal)
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("x11"));
+    recorder.setProcessEnvironment(environment);
+    recorder.start(QCoreApplication::applicationFilePath(),
+                   {"--record", "--case", c.name, "--seconds", QString::number(seconds), "--out", vexloDir});
+    *recorded = recorder.waitForFinished((seconds + 120) * 1000) && recorder.exitStatus() == QProcess::NormalExit
+                && recorder.exitCode() == 0;
+    return parsePairs(recorder.readAllStandardOutput());
+}
+
+// A frame from the middle of the recording (the stream's top-left part, at
+// its own scale) shows the test portal's content, a colour of its palette
+// and a clean frame number, not the X server's screen.
+bool showsPortalStream(const QString &file, int seconds, const QString &workDir)
+{
+    const QString still = workDir + QStringLiteral("/portal-still.png");
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-ss", QString::number(seconds / 2.0), "-i", file,
+                                            "-frames:v", "1", still});
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return false;
+    const QImage frame(still);
+    return !frame.isNull() && vexlo::test::paletteIndexOf(frame.pixel(200, 40)) >= 0
+           && vexlo::test::frameNumberAt(frame, QPoint(0, 0)) >= 0;
+}
+
+bool runPortalCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
+{
+    vexlo::test::TestPortal portal;
+    if (!vexlo::test::TestPortal::running() || !portal.setStreamSize(QSize(1920, 1080))
+        || !portal.setFrameRate(c.frameRate)) {
+        std::fprintf(stderr, "bench: %s needs the portal rig (scripts/headless.sh --portal)\n", qPrintable(c.name));
+        return false;
+    }
+    bool recorded = false;
+    const QHash<QString, QString> stats = runRecorderProcess(c, seconds, workDir, &recorded);
+    const PeerRun peer =
+        runPortalPeer(c, seconds, workDir + QStringLiteral("/peer-%1.mp4").arg(QString(c.name).replace('@', '_')));
+    if (!recorded || !stats.contains(QStringLiteral("file"))) {
+        std::fprintf(stderr, "bench: the recording of %s failed\n", qPrintable(c.name));
+        return false;
+    }
+    if (!showsPortalStream(stats.value(QStringLiteral("file")), seconds, workDir)) {
+        std::fprintf(stderr, "bench: Vexlo's recording of %s does not show the portal's stream\n", qPrintable(c.name));
+        return false;
+    }
+    const int vexloFrames = countFrames(stats.value(QStringLiteral("file")));
+    const double vexloFps = double(vexloFrames) / seconds;
+    const double peerFps = peer.seconds > 0 ? peer.frames / peer.seconds : 0.0;
+    const double vexloCpu = vexloFrames > 0 ? stats.value(QStringLiteral("cpu_ms")).toDouble() / vexloFrames : 0.0;
+    const double peerCpu = peer.frames > 0 ? peer.cpuMs / peer.frames : 0.0;
+    // fresh_fps: the new pictures among Vexlo's frames (the rest repeat one).
+    const double freshFps = stats.value(QStringLiteral("fresh_pictures")).toDouble() / seconds;
+    std::printf("case=%s vexlo_fps=%.1f fresh_fps=%.1f peer_fps=%.1f vexlo_cpu_ms=%.1f peer_cpu_ms=%.1f "
+                "capture_p50_ms=%s capture_p99_ms=%s latency_p50_ms=%s latency_p99_ms=%s loop_p99_ms=%s "
+                "rss_growth_mb=%s stop_ms=%s\n",
+                qPrintable(c.name), vexloFps, freshFps, peerFps, vexloCpu, peerCpu,
+                qPrintable(stats.value(QStringLiteral("capture_p50_ms"))),
+                qPrintable(stats.value(QStringLiteral("capture_p99_ms"))),
+                qPrintable(stats.value(QStringLiteral("latency_p50_ms"), QStringLiteral("-"))),
+                qPrintable(stats.value(QStringLiteral("latency_p99_ms"), QStringLiteral("-"))),
+                qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
+                qPrintable(stats.value(QStringLiteral("rss_growth_mb"))),
+                qPrintable(stats.value(QStringLiteral("stop_ms"))));
+    std::fflush(stdout);
+    table.append(QString::asprintf("%-16s %9.1f %10.1f %12.1f %13.1f %11s %8s", qPrintable(c.name), vexloFps,
+                                   peerFps, vexloCpu, peerCpu, qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
+                                   qPrintable(stats.value(QStringLiteral("stop_ms")))));
+    return peer.frames > 0;
+}
+
 bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
 {
+    if (c.portal)
+        return runPortalCase(c, seconds, workDir, table);
     const QString self = QCoreApplication::applicationFilePath();
 
     QProcess scroller;
@@ -97,16 +183,8 @@ bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &ta
     // Let the page settle into its rhythm before anything is measured.
     QThread::msleep(1000);
 
-    const QString vexloDir = workDir + QStringLiteral("/vexlo-") + QString(c.name).replace('@', '_');
-    QDir().mkpath(vexloDir);
-    QProcess recorder;
-    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    recorder.start(self, {"--record", "--case", c.name, "--seconds", QString::number(seconds),
-                          "--out", vexloDir});
-    const bool recorded = recorder.waitForFinished((seconds + 120) * 1000)
-                          && recorder.exitStatus() == QProcess::NormalExit
-                          && recorder.exitCode() == 0;
-    const QHash<QString, QString> stats = parsePairs(recorder.readAllStandardOutput());
+    bool recorded = false;
+    const QHash<QString, QString> stats = runRecorderProcess(c, seconds, workDir, &recorded);
 
     const FfmpegRun ffmpeg = runFfmpeg(
         c, seconds,
@@ -217,8 +295,9 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
     for (const Case &c : cases)
         ok = runCase(c, seconds, workDir.path(), table) && ok;
     if (!table.isEmpty()) {
-        std::printf("\n%-16s %9s %10s %12s %13s %11s %8s\n", "case", "vexlo fps", "ffmpeg fps",
-                    "vexlo cpu/f", "ffmpeg cpu/f", "loop p99 ms", "stop ms");
+        // The portal cases' peer is GStreamer, in the same columns.
+        std::printf("\n%-16s %9s %10s %12s %13s %11s %8s\n", "case", "vexlo fps", "peer fps",
+                    "vexlo cpu/f", "peer cpu/f", "loop p99 ms", "stop ms");
         for (const QString &row : table)
             std::printf("%s\n", qPrintable(row));
     }

@@ -1,8 +1,11 @@
 // One recording with ScreenRecorder, measured from inside: CPU time of the
 // whole process from start to finished file, time per capture, how late the
-// GUI thread's timers run, and how much the resident memory grows.
+// GUI thread's timers run, and how much the resident memory grows. A portal
+// case opens the desktop's ScreenCast portal first, and measures how old
+// each picture is when its tick queues it.
 
 #include "bench/benchcases.h"
+#include "capture/portalsource.h"
 #include "recorder/screenrecorder.h"
 
 #include <QApplication>
@@ -67,13 +70,17 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     // Read after each tick has returned: the queued call runs once the
     // capture slot is done and lastCaptureNanoseconds() holds its figure.
     QList<double> captureMs;
+    QList<double> latencyMs;
     qint64 lastSeen = -1;
     QObject::connect(
         &recorder, &ScreenRecorder::frameCaptured, &app,
         [&] {
             const qint64 ns = recorder.lastCaptureNanoseconds();
-            if (ns != lastSeen)
+            if (ns != lastSeen) {
                 captureMs.append(ns / 1e6);
+                if (recorder.lastCaptureLatencyNanoseconds() > 0)
+                    latencyMs.append(recorder.lastCaptureLatencyNanoseconds() / 1e6);
+            }
             lastSeen = ns;
         },
         Qt::QueuedConnection);
@@ -114,9 +121,9 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         app.quit();
     });
 
-    QTimer::singleShot(0, &app, [&] {
+    const auto start = [&](std::unique_ptr<capture::CaptureSource> source) {
         cpuAtStart = cpuMilliseconds();
-        if (!recorder.startRecording(config)) {
+        if (!recorder.startRecording(config, std::move(source))) {
             std::fprintf(stderr, "bench: %s\n", qPrintable(recorder.lastError()));
             app.exit(1);
             return;
@@ -134,16 +141,42 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
             sinceLoopRan.restart();
             recorder.stopRecording();
         });
+    };
+    // The portal's stream runs before the recording starts, as it does when
+    // a user starts one: only the recording itself is measured.
+    std::unique_ptr<capture::PortalSource> portal;
+    if (c.portal) {
+        portal = std::make_unique<capture::PortalSource>();
+        QObject::connect(portal.get(), &capture::PortalSource::ready, &app, [&] { start(std::move(portal)); });
+        QObject::connect(portal.get(), &capture::PortalSource::cancelled, &app, [&] { app.exit(1); });
+        QObject::connect(portal.get(), &capture::PortalSource::failed, &app, [&](const QString &why) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(why));
+            app.exit(1);
+        });
+    }
+    QTimer::singleShot(0, &app, [&] {
+        if (!portal) {
+            start(nullptr);
+            return;
+        }
+        capture::PortalSource::Choice choice;
+        choice.pointer = c.overlay;
+        portal->open(choice);
     });
     const int rc = app.exec();
     if (rc != 0)
         return rc;
 
     std::printf("file=%s cpu_ms=%.1f capture_p50_ms=%.2f capture_p99_ms=%.2f loop_p99_ms=%.1f "
-                "rss_growth_mb=%.1f stop_ms=%.1f audio_drift_ppm=%.0f audio_correction_ppm=%.0f\n",
+                "rss_growth_mb=%.1f stop_ms=%.1f audio_drift_ppm=%.0f audio_correction_ppm=%.0f",
                 qPrintable(stats.file), stats.cpuMs, percentile(captureMs, 50),
                 percentile(captureMs, 99), percentile(loopLateMs, 99), rssAtEnd - rssAtSettle,
                 stats.stopMs, recorder.lastAudioDriftPpm(), recorder.lastAudioCorrectionPpm());
+    // Each new picture gives one latency sample; the other ticks repeated one.
+    if (!latencyMs.isEmpty())
+        std::printf(" latency_p50_ms=%.2f latency_p99_ms=%.2f fresh_pictures=%lld", percentile(latencyMs, 50),
+                    percentile(latencyMs, 99), qint64(latencyMs.size()));
+    std::printf("\n");
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/pointer.h"
 #include "recorder/screenrecorder.h"
+#include "recorder/yuvoverlay.h"
 
 #include <QDebug>
 #include <QHash>
@@ -125,14 +126,8 @@ QPixmap ScreenRecorder::cursorPixmap() const
     return pixmap;
 }
 
-void ScreenRecorder::drawCursorOverlay(QPixmap &frame)
+void ScreenRecorder::drawCursorOverlay(QPixmap &frame, QPoint at)
 {
-    QPoint at = platform::pointerPosition().value_or(QPoint(0, 0));
-    // Full screen frames start at the screen's origin; the others at the
-    // capture rectangle's corner.
-    if (config.mode == Region || config.mode == Window)
-        at -= config.region.topLeft();
-
     QPainter painter(&frame);
     if (!painter.isActive())
         return;
@@ -142,4 +137,15 @@ void ScreenRecorder::drawCursorOverlay(QPixmap &frame)
     const QPixmap pointer = cursorPixmap();
     if (!pointer.isNull())
         painter.drawPixmap(at, pointer);
+}
+
+// A converted frame gets the pointer alone: where capture goes through the
+// desktop, clicks cannot be seen, so there is no highlight to draw.
+void ScreenRecorder::drawCursorOverlay(AVFrame *frame, QPoint at)
+{
+    const QPixmap pointer = cursorPixmap();
+    if (pointer.isNull())
+        return;
+    yuv::paintOver(frame, QRect(at, pointer.size()),
+                   [&](QPainter &painter) { painter.drawPixmap(at, pointer); });
 }

@@ -1,21 +1,24 @@
 // The capture tick: grab the target, hand the frame to the preview, convert
 // it to the encoder's YUV 4:2:0 and queue it for encoding with a timestamp
-// taken from the clock, paused time left out.
+// taken from the clock, paused time left out. A source that converts on its
+// own thread (the desktop's screen sharing) hands over each picture as it
+// arrives, already in YUV; only the pointer and the watermark are painted on.
 //
 // While recording, updateConfig() changes the target (mode, region, window)
 // from the next tick on; the converter keeps the size fixed at start, so a
 // frame of another size is cropped or padded with black, never read beyond.
 
-#include "platform/screengrab.h"
-#include "platform/windowcapture.h"
+#include "capture/capturesource.h"
+#include "capture/screensource.h"
+#include "capture/windowsource.h"
 #include "recorder/encodeworker.h"
 #include "recorder/screenrecorder.h"
+#include "recorder/yuvoverlay.h"
 
 #include <QDebug>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -25,49 +28,56 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-QPixmap ScreenRecorder::grabArea(const QRect &area)
+namespace {
+qint64 steadyNowNs()
 {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return {};
-    // The fast path reads device pixels; a scaled screen goes through the
-    // toolkit, which maps logical to device pixels itself.
-    if (screen->devicePixelRatio() == 1.0) {
-        QImage image = grabber->grab(area);
-        if (!image.isNull())
-            return QPixmap::fromImage(std::move(image));
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The preview of a converted frame is made small: the page shows it scaled
+// down anyway, and a full-size RGB copy would double the tick's work.
+constexpr int PreviewWidth = 640;
+} // namespace
+
+capture::CaptureSource &ScreenRecorder::currentSource()
+{
+    if (source && !source->followsConfig())
+        return *source;
+    const bool window = config.mode == Window;
+    if (!source || (qobject_cast<capture::WindowSource *>(source.get()) != nullptr) != window) {
+        // The window stays redirected only while it is the target.
+        if (source)
+            source->stop();
+        if (window)
+            source = std::make_unique<capture::WindowSource>();
+        else
+            source = std::make_unique<capture::ScreenSource>();
+        QString ignored;
+        source->start(&ignored);
     }
-    return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    return *source;
+}
+
+void ScreenRecorder::onSourceEnded()
+{
+    abortRecording(tr("屏幕共享已被桌面结束"));
 }
 
 QPixmap ScreenRecorder::grabScreenFrame()
 {
     QPixmap pixmap;
     try {
-        QScreen *screen = QGuiApplication::primaryScreen();
-        switch (config.mode) {
-        case FullScreen:
-            if (screen != nullptr)
-                pixmap = grabArea(screen->geometry());
-            break;
-        case Region:
-            if (config.region.isValid() && screen != nullptr)
-                pixmap = grabArea(config.region);
-            break;
-        case Window:
-            if (config.windowId != 0)
-                pixmap = grabWindowFrame(config.windowId);
-            break;
-        }
-        // The window stays redirected only while it is the target.
-        if (config.mode != Window)
-            windowCapture->release();
+        capture::CapturedFrame captured = currentSource().latestFrame(config, nullptr);
+        if (!captured.image.isNull())
+            pixmap = QPixmap::fromImage(std::move(captured.image));
         if (pixmap.isNull() && !config.region.isEmpty()) {
             pixmap = QPixmap(config.region.size());
             pixmap.fill(Qt::black);
         }
-        if (config.captureCursor && !pixmap.isNull())
-            drawCursorOverlay(pixmap);
+        if (config.captureCursor && !pixmap.isNull() && captured.pointer)
+            drawCursorOverlay(pixmap, *captured.pointer);
     } catch (const std::exception &) {
         pixmap = QPixmap(config.region.size());
         pixmap.fill(Qt::black);
@@ -77,6 +87,9 @@ QPixmap ScreenRecorder::grabScreenFrame()
 
 QPixmap ScreenRecorder::capturePreviewFrame(bool withWatermark)
 {
+    // A source fixed at start shows its frames through frameCaptured only.
+    if (source && !source->followsConfig())
+        return {};
     QPixmap frame = grabScreenFrame();
     if (withWatermark && config.watermarkEnabled)
         applyWatermark(frame);
@@ -109,11 +122,41 @@ bool ScreenRecorder::convertFrame(const QImage &image, AVFrame *frame) const
            == 0;
 }
 
+bool ScreenRecorder::sourceDelivers() const
+{
+    return source && !source->followsConfig();
+}
+
 void ScreenRecorder::captureFrame()
 {
     if (!recording || paused || !worker)
         return;
-    const int64_t pts = ptsForElapsed(recordedMilliseconds(), encoderFrameRate);
+    // A source that delivers pictures is taken as each one arrives; the
+    // timer only keeps recording a desktop that sends nothing new.
+    const qint64 slotMs = 1000 / encoderFrameRate;
+    if (sourceDelivers() && recordingClock.elapsed() - lastArrivalMs < 2 * slotMs + 1) {
+        scheduleTickForSlot(lastPts + 2);
+        return;
+    }
+    takeFrame(false);
+}
+
+void ScreenRecorder::onPictureArrived()
+{
+    lastArrivalMs = recordingClock.elapsed();
+    if (recording && !paused && worker)
+        takeFrame(true);
+}
+
+void ScreenRecorder::takeFrame(bool arrived)
+{
+    const qint64 elapsedMs = recordedMilliseconds();
+    int64_t pts = ptsForElapsed(elapsedMs, encoderFrameRate);
+    // A picture that arrives past the last frame's time but rounds onto it
+    // takes the next slot, less than a frame early, instead of being lost.
+    if (arrived && havePts && pts <= lastPts
+        && elapsedMs * encoderFrameRate > lastPts * 1000)
+        pts = lastPts + 1;
     scheduleTickForSlot((havePts ? std::max(pts, lastPts) : pts) + 1);
     // A timestamp already used (the clock read early, or a very late tick
     // before this one) would be rejected by the muxer: skip the tick.
@@ -128,33 +171,33 @@ void ScreenRecorder::captureFrame()
     try {
         QElapsedTimer clock;
         clock.start();
-        QPixmap frame = grabScreenFrame();
-        if (frame.isNull()) {
-            warnOnce(QStringLiteral("捕获的帧无效"));
-            return;
-        }
-        if (config.watermarkEnabled)
-            applyWatermark(frame);
-        const qint64 grabNs = clock.nsecsElapsed();
-
-        emit frameCaptured(frame);
-        // A receiver may have stopped the recording.
-        if (!recording || paused || !worker)
-            return;
-
-        clock.restart();
-        QImage image = frame.toImage();
-        if (image.format() != QImage::Format_RGB32)
-            image.convertTo(QImage::Format_RGB32);
         target = worker->acquireFrame();
         if (target == nullptr)
             return;
-        if (!convertFrame(image, target)) {
+        bool composed = false;
+        qint64 receivedNs = 0;
+        if (sourceDelivers()) {
+            const capture::CapturedFrame captured = source->latestFrame(config, target);
+            receivedNs = captured.receivedNs;
+            composed = captured.converted && composeConvertedFrame(captured.pointer, target);
+        } else {
+            QPixmap grabbed = grabScreenFrame();
+            composed = composeGrabbedFrame(std::move(grabbed), target, clock.nsecsElapsed());
+        }
+        // A receiver of the preview may have stopped the recording; the
+        // frame then went with the worker.
+        if (!recording || !worker)
+            return;
+        if (!composed || paused) {
             worker->release(target);
-            warnOnce(QStringLiteral("图像格式转换失败"));
             return;
         }
-        lastCaptureNs = grabNs + clock.nsecsElapsed();
+        if (sourceDelivers())
+            lastCaptureNs = clock.nsecsElapsed();
+        // A picture queued again (none newer came) is a repeat, not a delay.
+        lastLatencyNs =
+            receivedNs > 0 && receivedNs != lastReceivedNs ? steadyNowNs() - receivedNs : 0;
+        lastReceivedNs = receivedNs;
         target->pts = pts;
         if (!havePts)
             firstPts = pts;
@@ -168,4 +211,46 @@ void ScreenRecorder::captureFrame()
         qCritical().noquote() << QStringLiteral("捕获帧时发生异常: ") + what;
         emit errorOccurred(tr("捕获帧时发生错误: %1").arg(what));
     }
+}
+
+// The X11 path: the grab (pointer included) is painted on as a pixmap, shown,
+// then converted into the pool frame.
+bool ScreenRecorder::composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 grabNs)
+{
+    if (frame.isNull()) {
+        warnOnce(QStringLiteral("捕获的帧无效"));
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (config.watermarkEnabled)
+        applyWatermark(frame);
+    grabNs += clock.nsecsElapsed();
+
+    emit frameCaptured(frame);
+    if (!recording || paused || !worker)
+        return false;
+
+    clock.restart();
+    QImage composed = frame.toImage();
+    if (composed.format() != QImage::Format_RGB32)
+        composed.convertTo(QImage::Format_RGB32);
+    if (!convertFrame(composed, target)) {
+        warnOnce(QStringLiteral("图像格式转换失败"));
+        return false;
+    }
+    lastCaptureNs = grabNs + clock.nsecsElapsed();
+    return true;
+}
+
+// A source that converts on its own thread has filled the pool frame: the
+// pointer and the watermark are painted over their own small rectangles.
+bool ScreenRecorder::composeConvertedFrame(const std::optional<QPoint> &pointer, AVFrame *target)
+{
+    if (config.captureCursor && pointer)
+        drawCursorOverlay(target, *pointer);
+    if (config.watermarkEnabled)
+        watermark.apply(target, config);
+    emit frameCaptured(yuv::previewOf(target, PreviewWidth));
+    return true;
 }

@@ -1,7 +1,6 @@
 #include "recorder/screenrecorder.h"
 
-#include "platform/screengrab.h"
-#include "platform/windowcapture.h"
+#include "capture/capturesource.h"
 #include "platform/windowlist.h"
 #include "recorder/audiocapture.h"
 #include "recorder/encodeworker.h"
@@ -59,8 +58,6 @@ const char *extensionFor(OutputFormat format)
 
 ScreenRecorder::ScreenRecorder(QObject *parent)
     : QObject(parent)
-    , grabber(std::make_unique<platform::ScreenGrabber>())
-    , windowCapture(std::make_unique<platform::WindowCapture>())
 {
     if (!ffmpegInitialised) {
         avdevice_register_all();
@@ -118,17 +115,14 @@ int64_t ScreenRecorder::ptsForElapsed(qint64 elapsedMs, int frameRate)
 void ScreenRecorder::resolveCaptureRect()
 {
     QScreen *screen = QGuiApplication::primaryScreen();
-    switch (config.mode) {
-    case FullScreen:
-        if (screen != nullptr)
-            config.region = screen->geometry();
-        break;
-    case Window:
+    // A source that fixed its size at start decides the rectangle itself.
+    const QSize fixedSize = source && !source->followsConfig() ? source->frameSize() : QSize();
+    if (fixedSize.isValid())
+        config.region = QRect(QPoint(0, 0), fixedSize);
+    else if (config.mode == FullScreen && screen != nullptr)
+        config.region = screen->geometry();
+    else if (config.mode == Window)
         config.region = config.windowId != 0 ? platform::windowRect(config.windowId) : QRect();
-        break;
-    case Region:
-        break;
-    }
     if (!config.region.isValid() && screen != nullptr)
         config.region = screen->geometry();
     applyQualitySize(config.region, config.quality);
@@ -155,23 +149,50 @@ void ScreenRecorder::applyQualitySize(QRect &r, VideoQuality quality)
     }
 }
 
-bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
+bool ScreenRecorder::startRecording(const RecordingConfig &newConfig,
+                                    std::unique_ptr<capture::CaptureSource> given)
 {
     if (recording)
         stopRecording();
     // One file is finished at a time, and in order.
     waitForFinished();
 
+    // A refused start must not leave the given source streaming.
+    struct GivenSource
+    {
+        std::unique_ptr<capture::CaptureSource> source;
+        ~GivenSource()
+        {
+            if (source)
+                source->stop();
+        }
+    } pending{std::move(given)};
+
     lastErrorText.clear();
     if (!prepareOutputFolder())
         return false;
 
+    if (pending.source) {
+        QString error;
+        if (!pending.source->start(&error)) {
+            refuseStart(error);
+            return false;
+        }
+        if (source)
+            source->stop();
+        source = std::move(pending.source);
+        connect(source.get(), &capture::CaptureSource::ended, this,
+                &ScreenRecorder::onSourceEnded);
+        connect(source.get(), &capture::CaptureSource::pictureArrived, this,
+                &ScreenRecorder::onPictureArrived);
+    }
     startTime = QDateTime::currentMSecsSinceEpoch();
     config = newConfig;
     resolveCaptureRect();
     openAudio();
 
     if (!initEncoder()) {
+        releaseFixedSource();
         audio.reset();
         emit errorOccurred(tr("无法初始化FFmpeg"));
         lastErrorText = tr("无法初始化FFmpeg: %1").arg(setupError);
@@ -180,6 +201,7 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig)
 
     pausedTotal = 0;
     havePts = false;
+    lastArrivalMs = -1000000;
     warnedLines.clear();
     abortReason.clear();
     recordingClock.start();
@@ -329,7 +351,20 @@ void ScreenRecorder::beginFinish(const QString &reason)
 
     emit recordingStateChanged(false);
     removeMouseHook();
-    windowCapture->release();
+    // An X11 window stays redirected only while it is being recorded.
+    if (source)
+        source->stop();
+    releaseFixedSource();
+}
+
+void ScreenRecorder::releaseFixedSource()
+{
+    if (!source || source->followsConfig())
+        return;
+    source->stop();
+    // Possibly inside the source's own ended signal.
+    disconnect(source.get(), nullptr, this, nullptr);
+    source.release()->deleteLater();
 }
 
 void ScreenRecorder::completeFinish(quint64 generation)

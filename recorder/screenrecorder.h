@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/capturesource.h"
 #include "recorder/recordingconfig.h"
 #include "recorder/watermark.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,10 +27,6 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVStream;
 
-namespace platform {
-class ScreenGrabber;
-class WindowCapture;
-}
 
 class AudioCapture;
 class EncodeWorker;
@@ -54,8 +52,12 @@ public:
     ~ScreenRecorder() override;
 
     // False when the start was refused or failed; lastError() says why. A
-    // file still being finished is waited for first.
-    bool startRecording(const RecordingConfig &config);
+    // file still being finished is waited for first. Without a source the
+    // recording grabs the X11 screen or window the config names; a given
+    // source (the desktop's screen sharing) is started already, fixes the
+    // size, and is stopped with the recording.
+    bool startRecording(const RecordingConfig &config,
+                        std::unique_ptr<capture::CaptureSource> source = nullptr);
     // Stops capturing at once; the file is finished in the background and
     // recordingFinished reports it complete.
     void stopRecording();
@@ -99,6 +101,10 @@ public:
     // Wall time the last encoded tick spent grabbing, composing and
     // converting. Read by the benchmark.
     qint64 lastCaptureNanoseconds() const { return lastCaptureNs; }
+    // How long before its tick queued it the last encoded picture reached
+    // the process (a source that delivers on its own); 0 for grabs and for
+    // a picture queued again. Read by the benchmark.
+    qint64 lastCaptureLatencyNanoseconds() const { return lastLatencyNs; }
 
     // True while the running recording records sound from the source.
     bool recordsMicrophone() const;
@@ -138,6 +144,7 @@ signals:
 
 private slots:
     void captureFrame();
+    void onPictureArrived();
     void checkOutput();
 
 private:
@@ -166,18 +173,20 @@ private:
     bool outputStillThere() const;
 
     // framecapture.cpp
+    capture::CaptureSource &currentSource();
+    bool sourceDelivers() const;
+    void takeFrame(bool arrived);
+    void onSourceEnded();
     QPixmap grabScreenFrame();
-    QPixmap grabArea(const QRect &area);
     bool convertFrame(const QImage &image, AVFrame *frame) const;
+    bool composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 grabNs);
+    bool composeConvertedFrame(const std::optional<QPoint> &pointer, AVFrame *target);
     void onWriteFailed();
-
-    // windowcapture.cpp
-    QPixmap captureWindow(WId id);
-    QPixmap grabWindowFrame(WId id);
 
     // cursoroverlay.cpp
     QPixmap cursorPixmap() const;
-    void drawCursorOverlay(QPixmap &frame);
+    void drawCursorOverlay(QPixmap &frame, QPoint at);
+    void drawCursorOverlay(AVFrame *frame, QPoint at);
     static void installMouseHook();
     static void removeMouseHook();
 
@@ -190,6 +199,7 @@ private:
     qint64 recordedMilliseconds() const;
     void scheduleTickForSlot(int64_t slot);
     void refuseStart(const QString &reason);
+    void releaseFixedSource();
     void abortRecording(const QString &reason);
     void beginFinish(const QString &abortReason);
     void completeFinish(quint64 generation);
@@ -233,6 +243,10 @@ private:
     dev_t outputDevice = 0;
     ino_t outputInode = 0;
     qint64 lastCaptureNs = 0;
+    qint64 lastLatencyNs = 0;
+    qint64 lastReceivedNs = 0;
+    // Clock time of the last picture a delivering source announced.
+    qint64 lastArrivalMs = -1000000;
     QSet<QString> warnedLines;
 
     // The finish of a stopped recording: its thread, which finish it is (a
@@ -256,7 +270,8 @@ private:
     QString startAudioProblem;
 
     std::unique_ptr<EncodeWorker> worker;
-    std::unique_ptr<platform::ScreenGrabber> grabber;
-    std::unique_ptr<platform::WindowCapture> windowCapture;
+    // Where the frames come from: an X11 source following the config while
+    // idle and on X11, or the source a start was given.
+    std::unique_ptr<capture::CaptureSource> source;
     WatermarkPainter watermark;
 };

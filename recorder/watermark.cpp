@@ -1,6 +1,7 @@
 #include "recorder/watermark.h"
 
 #include "recorder/screenrecorder.h"
+#include "recorder/yuvoverlay.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,10 @@
 #include <QPainter>
 
 #include <algorithm>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -165,6 +170,56 @@ void WatermarkPainter::apply(QPixmap &frame, const RecordingConfig &config)
     const QRect box = painter.boundingRect(frame.rect(), Qt::AlignCenter, config.watermarkText);
     painter.drawText(textBaseline(config.watermarkPosition, frameSize, box.size()),
                      config.watermarkText);
+}
+
+void WatermarkPainter::prepareOverlay(const RecordingConfig &config, QSize frameSize)
+{
+    const QFileInfo file(config.watermarkImagePath);
+    const QStringList parts = {
+        config.watermarkText, QString::number(config.watermarkFontSize),
+        config.watermarkColor.name(QColor::HexArgb), QString::number(config.watermarkPosition),
+        QString::number(config.imageWatermarkEnabled), config.watermarkImagePath,
+        file.lastModified().toString(Qt::ISODateWithMs), QString::number(file.size()),
+        QString::number(config.imageOpacity), QString::number(config.imageSizePercent),
+        QString::number(frameSize.width()), QString::number(frameSize.height())};
+    const QString key = parts.join(QChar(0));
+    if (key == overlayKey)
+        return;
+    overlayKey = key;
+
+    QPixmap canvas(frameSize);
+    canvas.fill(Qt::transparent);
+    apply(canvas, config);
+    const QImage full = canvas.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // What the watermark covers: the smallest rectangle of non-transparent pixels.
+    int left = full.width(), top = full.height(), right = -1, bottom = -1;
+    for (int y = 0; y < full.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(full.constScanLine(y));
+        for (int x = 0; x < full.width(); ++x) {
+            if (qAlpha(line[x]) == 0)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    if (right < 0) {
+        overlay = QImage();
+        return;
+    }
+    const QRect covered(QPoint(left, top), QPoint(right, bottom));
+    overlay = full.copy(covered);
+    overlayAt = covered.topLeft();
+}
+
+void WatermarkPainter::apply(AVFrame *frame, const RecordingConfig &config)
+{
+    prepareOverlay(config, QSize(frame->width, frame->height));
+    if (overlay.isNull())
+        return;
+    yuv::paintOver(frame, QRect(overlayAt, overlay.size()),
+                   [this](QPainter &painter) { painter.drawImage(overlayAt, overlay); });
 }
 
 void ScreenRecorder::applyWatermark(QPixmap &frame)

@@ -94,7 +94,7 @@ BUS
 
   # The frontend reads the backend's properties when it starts, so the
   # backend comes first; it restarts the frontend when they change.
-  "${rig_env[@]}" VEXLO_TEST_PORTAL_FRONTEND=/usr/libexec/xdg-desktop-portal \
+  "${rig_env[@]}" VEXLO_TEST_PORTAL_FRONTEND=/usr/libexec/xdg-desktop-portal QT_FORCE_STDERR_LOGGING=1 \
     "$backend" >"$logs/backend.log" 2>&1 &
   pids+=($!)
   rig_wait rig_bus_has org.freedesktop.impl.portal.desktop.vexlotest \

@@ -379,24 +379,41 @@ private slots:
     void waylandNoticeUntilDismissed_data()
     {
         QTest::addColumn<QByteArray>("session");
+        QTest::addColumn<QByteArray>("capture");
         QTest::addColumn<bool>("tick");
         QTest::addColumn<int>("notices");
+        QTest::addColumn<QStringList>("says");
         QTest::addColumn<bool>("dismissed");
         // One start after another, in this order, on one settings store.
-        QTest::newRow("X11 session: nothing") << QByteArray("x11") << false << 0 << false;
-        QTest::newRow("Wayland: told") << QByteArray("wayland") << false << 1 << false;
-        QTest::newRow("Wayland: told again, box ticked") << QByteArray("wayland") << true << 1 << true;
-        QTest::newRow("Wayland: not after do not show again") << QByteArray("wayland") << false << 0 << true;
+        // Without a portal on the bus, window sharing is missing as well.
+        const QStringList throughPortal = {"高亮鼠标点击", "X11 程序的窗口"};
+        const QStringList throughX11 = {"X11", "黑色"};
+        QTest::newRow("X11 session: nothing") << QByteArray("x11") << QByteArray() << false << 0
+                                              << QStringList() << false;
+        QTest::newRow("Wayland: told what differs") << QByteArray("wayland") << QByteArray()
+                                                    << false << 1 << throughPortal << false;
+        QTest::newRow("Wayland, X11 capture: told of the black") << QByteArray("wayland")
+                                                                 << QByteArray("x11") << true << 1
+                                                                 << throughX11 << true;
+        QTest::newRow("Wayland: not after do not show again") << QByteArray("wayland")
+                                                              << QByteArray() << false << 0
+                                                              << QStringList() << true;
     }
 
     void waylandNoticeUntilDismissed()
     {
         QFETCH(QByteArray, session);
+        QFETCH(QByteArray, capture);
         QFETCH(bool, tick);
         QFETCH(int, notices);
+        QFETCH(QStringList, says);
         QFETCH(bool, dismissed);
         qputenv("XDG_SESSION_TYPE", session);
-        const auto restore = qScopeGuard([] { qputenv("XDG_SESSION_TYPE", "x11"); });
+        qputenv("VEXLO_CAPTURE", capture);
+        const auto restore = qScopeGuard([] {
+            qputenv("XDG_SESSION_TYPE", "x11");
+            qunsetenv("VEXLO_CAPTURE");
+        });
         ModalAnswerer answerer;
         answerer.setTickCheckBox(tick);
         QCOMPARE(vexlo::runGuarded(*qApp, windowThatQuitsWhenIdle), 0);
@@ -405,7 +422,8 @@ private slots:
             const auto &box = answerer.boxes().first();
             QCOMPARE(box.icon, QMessageBox::Warning);
             QCOMPARE(box.title, QStringLiteral("Wayland 会话"));
-            QVERIFY2(box.text.contains("X11") && box.text.contains("黑色"), qPrintable(box.text));
+            for (const QString &part : says)
+                QVERIFY2(box.text.contains(part), qPrintable(box.text));
             QCOMPARE(box.checkBoxText, QStringLiteral("不再显示"));
         }
         QCOMPARE(openSettingsStore()->value("waylandNoticeDismissed", false).toBool(), dismissed);

@@ -131,8 +131,15 @@ RecordingConfig MainWindow::pushPreviewOptions()
 void MainWindow::refreshPreview()
 {
     const RecordingConfig config = pushPreviewOptions();
+    if (!recordingActive && capturesThroughPortal(config.mode)) {
+        showIdlePreviewText();
+        return;
+    }
 
     QPixmap still = recorder->capturePreviewFrame(config.watermarkEnabled);
+    // A recording through the desktop shows its frames as they come.
+    if (still.isNull() && recordingActive)
+        return;
     if (still.isNull()) {
         // A transparent still lets the view's black background show.
         still = QPixmap(ui->video_view->size());

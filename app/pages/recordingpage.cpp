@@ -4,6 +4,7 @@
 
 #include "app/pages/levelmeter.h"
 #include "app/settingsstore.h"
+#include "capture/capturesource.h"
 #include "platform/windowlist.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
@@ -55,6 +56,7 @@ void MainWindow::setupRecordingPage()
     connectRecorder();
     connectRecordPageChoosers();
     setupLevelMeter();
+    setupWaylandCapture();
 }
 
 void MainWindow::setupLevelMeter()
@@ -142,7 +144,8 @@ bool MainWindow::checkCaptureTarget()
         }
         return true;
     case Window:
-        if (recordingConfig.windowId == 0) {
+        // Through the portal, the desktop's own dialog picks the window.
+        if (recordingConfig.windowId == 0 && !capturesThroughPortal(Window)) {
             QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
             return false;
         }
@@ -181,17 +184,25 @@ void MainWindow::startRecording()
     if (!checkCaptureTarget())
         return;
 
+    const RecordingConfig config = configForStart();
+    if (config.mode == Window && config.windowId == 0 && !capturesThroughPortal(Window)) {
+        QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
+        return;
+    }
+    if (capturesThroughPortal(config.mode))
+        startPortalCapture(config);
+    else
+        beginRecording(config, nullptr);
+}
+
+void MainWindow::beginRecording(const RecordingConfig &config,
+                                std::unique_ptr<capture::CaptureSource> source)
+{
     ui->timeLabel->setText(QStringLiteral("00:00:00"));
     ui->timeLabel->setStyleSheet(QLatin1String(RunningTimeStyle));
     lastElapsedMs = 0;
 
-    const RecordingConfig config = configForStart();
-    if (config.mode == Window && config.windowId == 0) {
-        QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
-        return;
-    }
-
-    if (!recorder->startRecording(config)) {
+    if (!recorder->startRecording(config, std::move(source))) {
         QString text = tr("无法开始录制");
         const QString reason = recorder->lastError();
         if (!reason.isEmpty())
@@ -434,7 +445,7 @@ void MainWindow::onRecordModeChanged(int index)
         regionSelector->show();
         return;
     }
-    if (index == Window) {
+    if (index == Window && !capturesThroughPortal(Window)) {
         windowSelector = new WindowSelector(this);
         windowSelector->setAttribute(Qt::WA_DeleteOnClose);
         connect(windowSelector, &WindowSelector::windowSelected, this, &MainWindow::onWindowChosen);

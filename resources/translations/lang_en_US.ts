@@ -706,6 +706,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>更多操作</source>
         <translation>More actions</translation>
     </message>
+    <message>
+        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
+        <translation>Wayland desktops do not tell programs about mouse clicks, so clicks cannot be highlighted</translation>
+    </message>
+    <message>
+        <source>开始录制后显示预览</source>
+        <translation>The preview appears once recording starts</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
@@ -1009,6 +1017,10 @@ Press ESC to cancel</translation>
         <source>无法打开音频编码器</source>
         <translation>Opening the audio encoder failed</translation>
     </message>
+    <message>
+        <source>屏幕共享已被桌面结束</source>
+        <translation>The desktop ended the screen sharing</translation>
+    </message>
 </context>
 <context>
     <name>SessionNotice</name>
@@ -1026,6 +1038,18 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
         <source>不再显示</source>
         <translation>Do not show again</translation>
     </message>
+    <message>
+        <source>• 无法高亮鼠标点击。</source>
+        <translation>• Mouse clicks cannot be highlighted.</translation>
+    </message>
+    <message>
+        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
+        <translation>• The desktop does not share windows: window recording can choose only windows of X11 programs.</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
+        <translation>This desktop is a Wayland session; recording goes through the desktop&apos;s screen sharing. Compared with an X11 session, these still differ:</translation>
+    </message>
 </context>
 <context>
     <name>WindowSelector</name>
@@ -1036,6 +1060,55 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
     <message>
         <source>未找到可用窗口</source>
         <translation>No available windows found</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PipeWireStream</name>
+    <message>
+        <source>PipeWire 视频流出错：%1</source>
+        <translation>The PipeWire video stream failed: %1</translation>
+    </message>
+    <message>
+        <source>PipeWire 视频流已断开</source>
+        <translation>The PipeWire video stream was disconnected</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断</source>
+        <translation>The connection to PipeWire was lost</translation>
+    </message>
+    <message>
+        <source>无法连接 PipeWire（%1）</source>
+        <translation>Cannot connect to PipeWire (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PortalSession</name>
+    <message>
+        <source>找不到桌面门户服务（xdg-desktop-portal），无法通过桌面录制屏幕</source>
+        <translation>The desktop portal service (xdg-desktop-portal) was not found, so the screen cannot be recorded through the desktop</translation>
+    </message>
+    <message>
+        <source>桌面门户不提供屏幕录制接口（ScreenCast）</source>
+        <translation>The desktop portal offers no screen recording interface (ScreenCast)</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享失败</source>
+        <translation>The desktop&apos;s screen sharing failed</translation>
+    </message>
+    <message>
+        <source>无法连接 PipeWire：桌面没有交出屏幕共享的视频流</source>
+        <translation>Cannot connect to PipeWire: the desktop did not hand over the screen sharing&apos;s video stream</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PortalSource</name>
+    <message>
+        <source>桌面的屏幕共享没有送来画面</source>
+        <translation>The desktop&apos;s screen sharing sent no picture</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享失败</source>
+        <translation>The desktop&apos;s screen sharing failed</translation>
     </message>
 </context>
 </TS>

@@ -705,6 +705,14 @@
         <source>更多操作</source>
         <translation>更多操作</translation>
     </message>
+    <message>
+        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
+        <translation>Wayland 桌面不向程式回報滑鼠點擊，無法醒目提示點擊</translation>
+    </message>
+    <message>
+        <source>开始录制后显示预览</source>
+        <translation>開始錄製後顯示預覽</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>
@@ -1008,6 +1016,10 @@
         <source>无法打开音频编码器</source>
         <translation>無法開啟音訊編碼器</translation>
     </message>
+    <message>
+        <source>屏幕共享已被桌面结束</source>
+        <translation>螢幕分享已被桌面結束</translation>
+    </message>
 </context>
 <context>
     <name>SessionNotice</name>
@@ -1025,6 +1037,18 @@
         <source>不再显示</source>
         <translation>不再顯示</translation>
     </message>
+    <message>
+        <source>• 无法高亮鼠标点击。</source>
+        <translation>• 無法醒目提示滑鼠點擊。</translation>
+    </message>
+    <message>
+        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
+        <translation>• 桌面不提供視窗分享：視窗錄製只能選擇 X11 程式的視窗。</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
+        <translation>目前桌面是 Wayland 工作階段，錄製透過桌面的螢幕分享進行。與 X11 工作階段相比，仍有以下不同：</translation>
+    </message>
 </context>
 <context>
     <name>WindowSelector</name>
@@ -1035,6 +1059,55 @@
     <message>
         <source>未找到可用窗口</source>
         <translation>未找到可用視窗</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PipeWireStream</name>
+    <message>
+        <source>PipeWire 视频流出错：%1</source>
+        <translation>PipeWire 視訊串流出錯：%1</translation>
+    </message>
+    <message>
+        <source>PipeWire 视频流已断开</source>
+        <translation>PipeWire 視訊串流已中斷</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断</source>
+        <translation>與 PipeWire 的連線中斷</translation>
+    </message>
+    <message>
+        <source>无法连接 PipeWire（%1）</source>
+        <translation>無法連線 PipeWire（%1）</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PortalSession</name>
+    <message>
+        <source>找不到桌面门户服务（xdg-desktop-portal），无法通过桌面录制屏幕</source>
+        <translation>找不到桌面入口服務（xdg-desktop-portal），無法透過桌面錄製螢幕</translation>
+    </message>
+    <message>
+        <source>桌面门户不提供屏幕录制接口（ScreenCast）</source>
+        <translation>桌面入口不提供螢幕錄製介面（ScreenCast）</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享失败</source>
+        <translation>桌面的螢幕分享失敗</translation>
+    </message>
+    <message>
+        <source>无法连接 PipeWire：桌面没有交出屏幕共享的视频流</source>
+        <translation>無法連線 PipeWire：桌面沒有交出螢幕分享的視訊串流</translation>
+    </message>
+</context>
+<context>
+    <name>capture::PortalSource</name>
+    <message>
+        <source>桌面的屏幕共享没有送来画面</source>
+        <translation>桌面的螢幕分享沒有送來畫面</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享失败</source>
+        <translation>桌面的螢幕分享失敗</translation>
     </message>
 </context>
 </TS>

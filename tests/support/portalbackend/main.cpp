@@ -64,8 +64,7 @@ int main(int argc, char **argv)
     ScreenCastPortal portal(pipeWire);
     FrontendRestart frontend;
     ControlInterface control(portal, frontend);
-    const auto exports = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
-                         | QDBusConnection::ExportAllSignals;
+    const auto exports = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties;
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal, exports)
         || !bus.registerObject(QStringLiteral("/example/vexlo/TestPortal"), &control, exports)
         || !bus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.vexlotest"))) {

@@ -6,7 +6,9 @@
 namespace vexlo::testportal {
 
 // org.freedesktop.impl.portal.Session at a session's handle: the frontend
-// closes it, or the backend announces that the desktop closed it.
+// closes it, or the backend announces that the desktop closed it (the Closed
+// signal goes out as a plain message, sent before the object leaves the bus:
+// a relayed Qt signal would be dropped once the object is unregistered).
 class PortalSession : public QObject
 {
     Q_OBJECT
@@ -21,14 +23,16 @@ public:
     bool isRegistered() const { return registered; }
     uint version() const { return 1; }
 
-    // As when the user stops sharing on the desktop.
+    // As when the user stops sharing on the desktop: emits Closed.
     void closeFromDesktop();
+    // Leaves the bus at once: a new session may take the same handle before
+    // this object is deleted.
+    void unregister();
 
 public slots:
     void Close();
 
 signals:
-    void Closed();
     void closeRequested();
 
 private:

@@ -244,6 +244,7 @@ void ScreenCastPortal::closeSession(const QString &key)
     if (found == sessions.end())
         return;
     delete found->source;
+    found->object->unregister();
     found->object->deleteLater();
     sessions.erase(found);
 }

@@ -56,10 +56,11 @@ VideoSource::VideoSource(PipeWireCore &core, const VideoSourceSettings &settings
 VideoSource::~VideoSource()
 {
     PipeWireCore::Locker lock(core);
-    if (timer != nullptr)
-        pw_loop_destroy_source(pw_thread_loop_get_loop(core.loop()), timer);
+    // The stream first: its last state change still stops the timer.
     if (stream != nullptr)
         pw_stream_destroy(stream);
+    if (timer != nullptr)
+        pw_loop_destroy_source(pw_thread_loop_get_loop(core.loop()), timer);
 }
 
 bool VideoSource::start()
@@ -123,6 +124,8 @@ void VideoSource::updateFormat()
 
 void VideoSource::updateTimer(bool running)
 {
+    if (timer == nullptr)
+        return;
     timespec first = {0, 0}, interval = {0, 0};
     if (running) {
         const long long periodNs = 1000000000LL / qMax(1, settings.frameRate);

@@ -1,0 +1,115 @@
+// Recording through the desktop's ScreenCast portal (Wayland sessions, or
+// VEXLO_CAPTURE=portal): the desktop's own dialog picks the monitor or the
+// window, its choice of monitor is remembered, and the page stays live while
+// the dialog is open. A cancelled dialog starts nothing and says nothing.
+#include "app/mainwindow.h"
+
+#include "app/settingsstore.h"
+#include "capture/capturebackend.h"
+#include "capture/portalsession.h"
+#include "capture/portalsource.h"
+#include "ui_mainwindow.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+const QString RestoreTokenKey = QStringLiteral("Recording/portalRestoreToken");
+// Start-up waits this long at most for the portal to say what it offers.
+constexpr int PortalAnswerMs = 2000;
+} // namespace
+
+void MainWindow::setupWaylandCapture()
+{
+    portalCapture = capture::chosenBackend() == capture::Backend::Portal;
+    if (!portalCapture)
+        return;
+    portalSourceTypes = capture::PortalSession::sourceTypes(PortalAnswerMs);
+    applyWaylandLimits();
+}
+
+// Also after a change of language, which puts back the form's tooltips.
+void MainWindow::applyWaylandLimits()
+{
+    if (!portalCapture)
+        return;
+    ui->highlightCheckBox->setEnabled(false);
+    ui->highlightCheckBox->setToolTip(tr("Wayland 桌面不向程序报告鼠标点击，无法高亮点击"));
+}
+
+bool MainWindow::capturesThroughPortal(RecordMode mode) const
+{
+    if (!portalCapture)
+        return false;
+    // Without window sharing the X11 picker stays: it lists X11 programs.
+    return mode != Window
+           || (portalSourceTypes > 0 && (portalSourceTypes & capture::PortalSession::WindowSource));
+}
+
+void MainWindow::startPortalCapture(const RecordingConfig &config)
+{
+    if (pendingPortal != nullptr)
+        return;
+    capture::PortalSource::Choice choice;
+    choice.mode = config.mode;
+    choice.region = config.region;
+    choice.pointer = config.captureCursor;
+    choice.restoreToken = openSettingsStore()->value(RestoreTokenKey).toString();
+    choice.parentWindow = QStringLiteral("x11:%1").arg(quintptr(winId()), 0, 16);
+
+    auto *source = new capture::PortalSource(this);
+    pendingPortal = source;
+    connect(source, &capture::PortalSource::ready, this,
+            [this, source, config] { onPortalReady(source, config); });
+    connect(source, &capture::PortalSource::cancelled, this,
+            [this, source] { endPortalStart(source); });
+    connect(source, &capture::PortalSource::failed, this, [this, source](const QString &reason) {
+        endPortalStart(source);
+        QTimer::singleShot(0, this, [this, reason] {
+            QMessageBox::information(this, tr("错误"),
+                                     tr("无法开始录制") + QLatin1Char('\n') + reason);
+        });
+    });
+    // No second start while the desktop's dialog is open.
+    ui->toggleButton->setEnabled(false);
+    source->open(choice);
+}
+
+void MainWindow::endPortalStart(capture::PortalSource *source)
+{
+    disconnect(source, nullptr, this, nullptr);
+    source->deleteLater();
+    pendingPortal = nullptr;
+    ui->toggleButton->setEnabled(true);
+}
+
+void MainWindow::onPortalReady(capture::PortalSource *source, const RecordingConfig &config)
+{
+    disconnect(source, nullptr, this, nullptr);
+    // Each start hands out a new token; the last one is the one that holds.
+    if (config.mode != Window && !source->restoreToken().isEmpty())
+        openSettingsStore()->setValue(RestoreTokenKey, source->restoreToken());
+    // Out of the source's own signal: a refused start destroys it.
+    QTimer::singleShot(0, this, [this, source, config] {
+        pendingPortal = nullptr;
+        ui->toggleButton->setEnabled(true);
+        source->setParent(nullptr);
+        beginRecording(config, std::unique_ptr<capture::CaptureSource>(source));
+    });
+}
+
+// Idle, nothing is shown from the desktop: a preview would open a sharing
+// session, and with it the desktop's dialog, just to fill the page.
+void MainWindow::showIdlePreviewText()
+{
+    QGraphicsScene *scene = ensurePreviewScene();
+    scene->clear();
+    auto *item = scene->addSimpleText(tr("开始录制后显示预览"));
+    item->setBrush(Qt::white);
+    scene->setSceneRect(item->boundingRect());
+    ui->video_view->resetTransform();
+    ui->video_view->setAlignment(Qt::AlignCenter);
+    ui->video_view->centerOn(item);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// Full screen and region on X11: the screen's pixels read through MIT-SHM
+// (platform::ScreenGrabber), or through the toolkit on a scaled screen.
+
+#include "capture/capturesource.h"
+
+#include <memory>
+
+namespace platform {
+class ScreenGrabber;
+}
+
+namespace capture {
+
+class ScreenSource : public CaptureSource
+{
+    Q_OBJECT
+
+public:
+    explicit ScreenSource(QObject *parent = nullptr);
+    ~ScreenSource() override;
+
+    bool start(QString *error) override;
+    CapturedFrame latestFrame(const RecordingConfig &config, AVFrame *target) override;
+    void stop() override;
+    bool followsConfig() const override { return true; }
+
+private:
+    QImage grabArea(const QRect &area);
+
+    std::unique_ptr<platform::ScreenGrabber> grabber;
+};
+
+} // namespace capture
