@@ -76,6 +76,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // Focus moves while the widgets go; the shortcut editors are gone by then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // A running conversion stops with the window, leaving no partial file.
     mediaConverter->abortConversion();
     finishForQuit();

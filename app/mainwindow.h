@@ -27,6 +27,7 @@ class PortalSource;
 class DurationProbes;
 class LevelMeter;
 class MediaConverter;
+class PortalShortcuts;
 class QFileSystemWatcher;
 class QGraphicsScene;
 class QLabel;
@@ -38,6 +39,10 @@ class QToolButton;
 class RegionSelector;
 class ScreenRecorder;
 class WindowSelector;
+
+namespace platform {
+class GlobalKeys;
+}
 
 // The program's only top-level window: a frameless frame with a drop shadow,
 // dragged by its header or its navigation column, resized by its edges, and
@@ -162,6 +167,20 @@ private:
     void onSaveShortcutsClicked();
     void showShortcutWarning(const QString &title, const QString &text);
 
+    // System-wide shortcuts (globalshortcuts.cpp): X11 grabs, or the
+    // desktop's portal on a Wayland session.
+    void setupGlobalShortcuts();
+    void loadGlobalShortcutChoice();
+    void onGlobalShortcutToggled(bool on);
+    void applyGlobalShortcuts();
+    void grabGlobalShortcut(int id, const QKeySequence &keys);
+    void onGlobalShortcut(int id);
+    void onShortcutFocusChanged();
+    bool shortcutEditorHasFocus() const;
+    void onPortalShortcutsOffered(bool offered);
+    void onPortalShortcutsBound(bool bound);
+    void showGlobalShortcutProblem(const QString &title, const QString &text);
+
     Ui::MainWindow *ui;
     ScreenRecorder *recorder;
     MediaConverter *mediaConverter;
@@ -208,6 +227,14 @@ private:
     // Set while a shortcut editor's box is open: the box takes the focus,
     // and the editor reports a finished edit again on every focus loss.
     bool shortcutBoxOpen = false;
+    platform::GlobalKeys *globalKeys = nullptr;
+    PortalShortcuts *portalShortcuts = nullptr;
+    // The desktop reports the bound keys: the window's own would act twice.
+    bool portalShortcutsBound = false;
+    // A shortcut editor has the focus: the keys typed there are its own.
+    bool globalShortcutsSuspended = false;
+    // Each refusal is told once a session.
+    QSet<QString> reportedShortcutProblems;
 
     // Filled by the tray; recording hides to it when asked to.
     QSystemTrayIcon *trayIcon = nullptr;
@@ -325,6 +352,9 @@ private:
     void fitComboBoxesToTheirItems();
     void createTrayIcon();
     void retranslateTrayMenu();
+    void showTrayMenuState();
+    void onTrayRecordEntry();
+    void onTrayPauseEntry();
     void showTrayState();
     void showTrayMessage(const QString &title, const QString &text,
                          QSystemTrayIcon::MessageIcon icon, int ms);

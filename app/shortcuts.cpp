@@ -1,5 +1,6 @@
 // The two recording shortcuts: start/stop and pause/resume, active while the
-// main window is the active window.
+// main window is the active window (and from anywhere when asked to, see
+// globalshortcuts.cpp).
 #include "app/mainwindow.h"
 
 #include "app/settingsstore.h"
@@ -28,6 +29,7 @@ void MainWindow::loadShortcuts()
     settings->endGroup();
     ui->recordShortcutEdit->setKeySequence(recordKeys);
     ui->pauseShortcutEdit->setKeySequence(pauseKeys);
+    loadGlobalShortcutChoice();
 }
 
 void MainWindow::applyShortcuts()
@@ -40,6 +42,11 @@ void MainWindow::applyShortcuts()
             shortcut->deleteLater();
         }
     }
+    // Bound at the desktop, the keys reach the window only through it.
+    if (portalShortcutsBound) {
+        applyGlobalShortcuts();
+        return;
+    }
     if (!recordKeys.isEmpty()) {
         auto *shortcut = new QShortcut(recordKeys, this, nullptr, nullptr, Qt::WindowShortcut);
         shortcut->setObjectName(RecordShortcutName);
@@ -50,6 +57,7 @@ void MainWindow::applyShortcuts()
         shortcut->setObjectName(PauseShortcutName);
         connect(shortcut, &QShortcut::activated, this, &MainWindow::onPauseShortcut);
     }
+    applyGlobalShortcuts();
 }
 
 void MainWindow::connectShortcutEditors()
@@ -59,6 +67,7 @@ void MainWindow::connectShortcutEditors()
     connect(ui->pauseShortcutEdit, &QKeySequenceEdit::editingFinished, this,
             &MainWindow::onPauseShortcutEdited);
     connect(ui->saveShortButton, &QPushButton::clicked, this, &MainWindow::onSaveShortcutsClicked);
+    setupGlobalShortcuts();
     loadShortcuts();
 }
 

@@ -1,6 +1,7 @@
 // The tray icon that stands in for the window while a recording runs hidden,
-// the close that goes to the tray while it is shown, and the icon's look of
-// a running recording.
+// its menu that drives the recording as the page's buttons do, the close that
+// goes to the tray while it is shown, and the icon's look of a running
+// recording.
 #include "app/mainwindow.h"
 
 #include "recorder/screenrecorder.h"
@@ -68,8 +69,11 @@ void MainWindow::createTrayIcon()
 
     trayIcon = new QSystemTrayIcon(QIcon(LogoPath), this);
     trayMenu = new QMenu(this);
+    trayMenu->addAction(QString(), this, &MainWindow::onTrayRecordEntry);
+    trayMenu->addAction(QString(), this, &MainWindow::onTrayPauseEntry);
     trayMenu->addAction(QString(), this, &QWidget::showNormal);
     trayMenu->addAction(QString(), qApp, &QCoreApplication::quit);
+    connect(trayMenu, &QMenu::aboutToShow, this, &MainWindow::showTrayMenuState);
     retranslateTrayMenu();
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::onTrayIconActivated);
     trayIcon->setContextMenu(trayMenu);
@@ -82,9 +86,41 @@ void MainWindow::retranslateTrayMenu()
     if (trayMenu == nullptr)
         return;
     const QList<QAction *> actions = trayMenu->actions();
-    actions.at(0)->setText(tr("恢复窗口"));
-    actions.at(1)->setText(tr("退出"));
+    actions.at(2)->setText(tr("恢复窗口"));
+    actions.at(3)->setText(tr("退出"));
+    showTrayMenuState();
     showTrayState();
+}
+
+// The recording entries say what the page's buttons would do, and are
+// available when they are.
+void MainWindow::showTrayMenuState()
+{
+    if (trayMenu == nullptr)
+        return;
+    // While a box of the window asks something, its buttons wait too.
+    const bool free = QApplication::activeModalWidget() == nullptr;
+    const QList<QAction *> actions = trayMenu->actions();
+    QAction *record = actions.at(0);
+    record->setText(recordingActive ? tr("停止录制") : tr("开始录制"));
+    record->setEnabled(free && ui->toggleButton->isEnabled());
+    QAction *pause = actions.at(1);
+    pause->setText(ui->pauseButton->isChecked() ? tr("继续录制") : tr("暂停录制"));
+    pause->setVisible(recordingActive);
+    pause->setEnabled(free && ui->pauseButton->isEnabled());
+}
+
+void MainWindow::onTrayRecordEntry()
+{
+    if (ui->toggleButton->isEnabled() && QApplication::activeModalWidget() == nullptr)
+        onToggleRecording();
+}
+
+// As a click on the pause button: the checked state flips, then the page acts.
+void MainWindow::onTrayPauseEntry()
+{
+    if (ui->pauseButton->isEnabled() && QApplication::activeModalWidget() == nullptr)
+        onPauseShortcut();
 }
 
 // Whether a recording runs, on the icon and in its tool tip with the time
@@ -98,8 +134,10 @@ void MainWindow::showTrayState()
         recording ? tr("Vexlo - 录制中 %1").arg(ui->timeLabel->text()) : tr("Vexlo");
     if (recording == trayShowsRecording && trayIcon->toolTip() == tip)
         return;
-    if (recording != trayShowsRecording)
+    if (recording != trayShowsRecording) {
         trayIcon->setIcon(recording ? recordingIcon() : QIcon(LogoPath));
+        showTrayMenuState();
+    }
     trayShowsRecording = recording;
     trayIcon->setToolTip(tip);
 }

@@ -44,7 +44,7 @@ start_portal_rig() {
   cat >"$dir/portals/vexlotest.portal" <<PORTAL
 [portal]
 DBusName=org.freedesktop.impl.portal.desktop.vexlotest
-Interfaces=org.freedesktop.impl.portal.ScreenCast;
+Interfaces=org.freedesktop.impl.portal.ScreenCast;org.freedesktop.impl.portal.GlobalShortcuts;
 UseIn=vexlotest
 PORTAL
 

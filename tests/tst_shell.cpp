@@ -1006,8 +1006,11 @@ private slots:
         QMenu *menu = icon->contextMenu();
         QStringList entries;
         for (const QAction *action : menu->actions())
-            entries << action->text();
-        QCOMPARE(entries, (QStringList{"恢复窗口", "退出"}));
+            if (action->isVisible())
+                entries << action->text();
+        QCOMPARE(entries, (QStringList{"开始录制", "恢复窗口", "退出"}));
+        QAction *restore = menu->actions().at(2);
+        QAction *exit = menu->actions().at(3);
 
         // Idle, the icon is hidden: closing ends the window.
         qApp->setQuitOnLastWindowClosed(false);
@@ -1045,7 +1048,7 @@ private slots:
         QVERIFY(!window->isVisible());
         QTRY_COMPARE(balloonTexts(), (QStringList{"Vexlo", "程序已最小化到托盘"}));
 
-        menu->actions().at(0)->trigger();
+        restore->trigger();
         QTRY_VERIFY(window->isVisible());
         QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
         QVERIFY(!icon->isVisible());
@@ -1056,7 +1059,7 @@ private slots:
         // The tray's exit quits without the exit question.
         qApp->setQuitOnLastWindowClosed(true);
         ModalAnswerer answerer(QMessageBox::No);
-        QTimer::singleShot(0, menu->actions().at(1), &QAction::trigger);
+        QTimer::singleShot(0, exit, &QAction::trigger);
         QTimer guard;
         guard.setSingleShot(true);
         connect(&guard, &QTimer::timeout, qApp, [] { QApplication::exit(7); });

@@ -714,6 +714,38 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>开始录制后显示预览</source>
         <translation>The preview appears once recording starts</translation>
     </message>
+    <message>
+        <source>全局快捷键（程序在后台时也有效）</source>
+        <translation>System-wide shortcuts (also while Vexlo is in the background)</translation>
+    </message>
+    <message>
+        <source>无法设置全局快捷键：%1</source>
+        <translation>Cannot set up the system-wide shortcuts: %1</translation>
+    </message>
+    <message>
+        <source>桌面没有提供全局快捷键服务</source>
+        <translation>The desktop offers no system-wide shortcut service</translation>
+    </message>
+    <message>
+        <source>快捷键 %1 已被其他程序占用</source>
+        <translation>The shortcut %1 is taken by another program</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>开始录制</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>继续录制</source>
+        <translation>Resume recording</translation>
+    </message>
+    <message>
+        <source>暂停录制</source>
+        <translation>Pause recording</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>

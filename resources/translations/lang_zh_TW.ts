@@ -713,6 +713,38 @@
         <source>开始录制后显示预览</source>
         <translation>開始錄製後顯示預覽</translation>
     </message>
+    <message>
+        <source>全局快捷键（程序在后台时也有效）</source>
+        <translation>全域快捷鍵（程式在背景時也有效）</translation>
+    </message>
+    <message>
+        <source>无法设置全局快捷键：%1</source>
+        <translation>無法設定全域快捷鍵：%1</translation>
+    </message>
+    <message>
+        <source>桌面没有提供全局快捷键服务</source>
+        <translation>桌面沒有提供全域快捷鍵服務</translation>
+    </message>
+    <message>
+        <source>快捷键 %1 已被其他程序占用</source>
+        <translation>快捷鍵 %1 已被其他程式佔用</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>停止錄製</translation>
+    </message>
+    <message>
+        <source>开始录制</source>
+        <translation>開始錄製</translation>
+    </message>
+    <message>
+        <source>继续录制</source>
+        <translation>繼續錄製</translation>
+    </message>
+    <message>
+        <source>暂停录制</source>
+        <translation>暫停錄製</translation>
+    </message>
 </context>
 <context>
     <name>MediaConverter</name>

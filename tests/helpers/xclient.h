@@ -187,6 +187,59 @@ public:
         return reply && reply->owner != XCB_WINDOW_NONE;
     }
 
+    // A passive grab of a key on the root, as another program's global
+    // shortcut holds it (no lock variants); true when the server granted it.
+    bool grabKey(xcb_keysym_t keysym, uint16_t modifiers)
+    {
+        const xcb_keycode_t keycode = keycodeOf(keysym);
+        if (keycode == 0)
+            return false;
+        std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+            xcb_request_check(c, xcb_grab_key_checked(c, 1, screen->root, modifiers, keycode,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            &std::free);
+        return !error;
+    }
+
+    // Selects key presses on a window of this client.
+    void watchKeys(xcb_window_t window)
+    {
+        const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+        xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+        sync();
+    }
+    // Presses of `key` (of any key when 0) this client has received since
+    // the last call.
+    int keyPressesReceived(xcb_keycode_t key = 0)
+    {
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        int presses = 0;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
+            if ((event->response_type & 0x7f) == XCB_KEY_PRESS)
+                presses += key == 0 || reinterpret_cast<xcb_key_press_event_t *>(event)->detail == key;
+            std::free(event);
+        }
+        return presses;
+    }
+
+    xcb_keycode_t keycodeOf(xcb_keysym_t keysym)
+    {
+        const xcb_setup_t *setup = xcb_get_setup(c);
+        const uint8_t count = uint8_t(setup->max_keycode - setup->min_keycode + 1);
+        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> map(
+            xcb_get_keyboard_mapping_reply(
+                c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr),
+            &std::free);
+        if (!map || map->keysyms_per_keycode == 0)
+            return 0;
+        const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map.get());
+        const int length = xcb_get_keyboard_mapping_keysyms_length(map.get());
+        for (int i = 0; i < length; ++i)
+            if (syms[i] == keysym)
+                return xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
+        return 0;
+    }
+
     // An id that names nothing on the server.
     uint32_t unusedId() { return xcb_generate_id(c); }
 

@@ -118,6 +118,18 @@ int TestPortal::activeStreams()
     return call(QStringLiteral("ActiveStreams"), {}, &answer) ? int(answer.toUInt()) : -1;
 }
 
+int TestPortal::activateShortcut(const QString &id)
+{
+    QVariant answer;
+    return call(QStringLiteral("ActivateShortcut"), {id}, &answer) ? int(answer.toUInt()) : -1;
+}
+
+QStringList TestPortal::boundShortcuts()
+{
+    QVariant answer;
+    return call(QStringLiteral("BoundShortcuts"), {}, &answer) ? answer.toStringList() : QStringList();
+}
+
 int frameNumberAt(const QImage &frame, QPoint cellOrigin)
 {
     using namespace vexlo::testportal;

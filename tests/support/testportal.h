@@ -44,6 +44,12 @@ public:
     QVariantMap lastSelectOptions();
     int activeStreams();
 
+    // Fires a bound global shortcut as the desktop does when its keys are
+    // pressed: the number of sessions that heard it, -1 on failure.
+    int activateShortcut(const QString &id);
+    // "id=preferred trigger" of every bound shortcut, sorted.
+    QStringList boundShortcuts();
+
     QString lastError() const { return error; }
 
 private:

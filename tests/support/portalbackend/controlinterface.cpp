@@ -1,6 +1,7 @@
 #include "controlinterface.h"
 
 #include "frontendrestart.h"
+#include "globalshortcutsportal.h"
 #include "screencastportal.h"
 
 #include <QDBusConnection>
@@ -18,8 +19,9 @@ void refuse(const QDBusMessage &message, const QString &why)
 
 } // namespace
 
-ControlInterface::ControlInterface(ScreenCastPortal &portal, FrontendRestart &frontend, QObject *parent)
-    : QObject(parent), portal(portal), frontend(frontend)
+ControlInterface::ControlInterface(ScreenCastPortal &portal, GlobalShortcutsPortal &shortcuts,
+                                   FrontendRestart &frontend, QObject *parent)
+    : QObject(parent), portal(portal), shortcuts(shortcuts), frontend(frontend)
 {
 }
 
@@ -100,6 +102,16 @@ QVariantMap ControlInterface::LastSelectOptions() const
 uint ControlInterface::ActiveStreams() const
 {
     return portal.activeStreams();
+}
+
+uint ControlInterface::ActivateShortcut(const QString &id)
+{
+    return shortcuts.activate(id);
+}
+
+QStringList ControlInterface::BoundShortcuts() const
+{
+    return shortcuts.boundShortcuts();
 }
 
 } // namespace vexlo::testportal

@@ -7,6 +7,7 @@
 namespace vexlo::testportal {
 
 class FrontendRestart;
+class GlobalShortcutsPortal;
 class ScreenCastPortal;
 
 // example.vexlo.TestPortal at /example/vexlo/TestPortal: how a test steers
@@ -17,7 +18,8 @@ class ControlInterface : public QObject
     Q_CLASSINFO("D-Bus Interface", "example.vexlo.TestPortal")
 
 public:
-    ControlInterface(ScreenCastPortal &portal, FrontendRestart &frontend, QObject *parent = nullptr);
+    ControlInterface(ScreenCastPortal &portal, GlobalShortcutsPortal &shortcuts,
+                     FrontendRestart &frontend, QObject *parent = nullptr);
 
 public slots:
     void SetStreamSize(int width, int height, const QDBusMessage &message);
@@ -31,9 +33,13 @@ public slots:
     uint DialogCount() const;
     QVariantMap LastSelectOptions() const;
     uint ActiveStreams() const;
+    // As when the user presses a bound shortcut: how many sessions heard it.
+    uint ActivateShortcut(const QString &id);
+    QStringList BoundShortcuts() const;
 
 private:
     ScreenCastPortal &portal;
+    GlobalShortcutsPortal &shortcuts;
     FrontendRestart &frontend;
 };
 

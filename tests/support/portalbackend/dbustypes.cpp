@@ -4,6 +4,22 @@
 
 namespace vexlo::testportal {
 
+QDBusArgument &operator<<(QDBusArgument &argument, const BoundShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, BoundShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
 QDBusArgument &operator<<(QDBusArgument &argument, const PortalStream &stream)
 {
     argument.beginStructure();
@@ -41,6 +57,8 @@ void registerDBusTypes()
     qDBusRegisterMetaType<PortalStream>();
     qDBusRegisterMetaType<QList<PortalStream>>();
     qDBusRegisterMetaType<RestoreData>();
+    qDBusRegisterMetaType<BoundShortcut>();
+    qDBusRegisterMetaType<QList<BoundShortcut>>();
 }
 
 } // namespace vexlo::testportal

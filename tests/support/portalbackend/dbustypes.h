@@ -23,6 +23,15 @@ struct RestoreData
     QDBusVariant data;
 };
 
+// One entry of the shortcuts' a(sa{sv}): (s id, a{sv} properties).
+struct BoundShortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const BoundShortcut &shortcut);
+const QDBusArgument &operator>>(const QDBusArgument &argument, BoundShortcut &shortcut);
 QDBusArgument &operator<<(QDBusArgument &argument, const PortalStream &stream);
 const QDBusArgument &operator>>(const QDBusArgument &argument, PortalStream &stream);
 QDBusArgument &operator<<(QDBusArgument &argument, const RestoreData &data);
@@ -34,3 +43,4 @@ void registerDBusTypes();
 
 Q_DECLARE_METATYPE(vexlo::testportal::PortalStream)
 Q_DECLARE_METATYPE(vexlo::testportal::RestoreData)
+Q_DECLARE_METATYPE(vexlo::testportal::BoundShortcut)

@@ -1,5 +1,5 @@
-// vexlo-test-portal: the desktop's side of the ScreenCast portal for the
-// tests, with the compositor imagined. It owns
+// vexlo-test-portal: the desktop's side of the ScreenCast and GlobalShortcuts
+// portals for the tests, with the compositor imagined. It owns
 // org.freedesktop.impl.portal.desktop.vexlotest on the session bus, publishes
 // one PipeWire video source of known content per started session, and takes
 // orders at /example/vexlo/TestPortal. scripts/headless.sh --portal runs it.
@@ -7,6 +7,7 @@
 #include "controlinterface.h"
 #include "dbustypes.h"
 #include "frontendrestart.h"
+#include "globalshortcutsportal.h"
 #include "pipewirecore.h"
 #include "screencastportal.h"
 
@@ -62,9 +63,12 @@ int main(int argc, char **argv)
     }
 
     ScreenCastPortal portal(pipeWire);
+    // Exported with the screen cast, at the desktop's one path.
+    auto *shortcuts = new GlobalShortcutsPortal(&portal);
     FrontendRestart frontend;
-    ControlInterface control(portal, frontend);
-    const auto exports = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties;
+    ControlInterface control(portal, *shortcuts, frontend);
+    const auto exports = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
+                         | QDBusConnection::ExportAllSignals | QDBusConnection::ExportAdaptors;
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal, exports)
         || !bus.registerObject(QStringLiteral("/example/vexlo/TestPortal"), &control, exports)
         || !bus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.vexlotest"))) {
