@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "app/globalshortcuts_portal.h"
-#include "app/sessionnotice.h"
+#include "capture/capturebackend.h"
 #include "app/settingsstore.h"
 #include "platform/globalkeys.h"
 #include "ui_mainwindow.h"
@@ -29,7 +29,7 @@ enum ShortcutId { RecordShortcutId, PauseShortcutId };
 
 void MainWindow::setupGlobalShortcuts()
 {
-    if (vexlo::isWaylandSession()) {
+    if (capture::isWaylandSession()) {
         portalShortcuts = new PortalShortcuts(this);
         connect(portalShortcuts, &PortalShortcuts::availabilityKnown, this,
                 &MainWindow::onPortalShortcutsOffered);

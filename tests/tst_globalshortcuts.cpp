@@ -107,7 +107,7 @@ private:
     {
         const xcb_keycode_t code = x.keycodeOf(keysym);
         int received = 0;
-        QTRY_VERIFY_WITH_TIMEOUT((received += x.keyPressesReceived(code)) > 0, 30000);
+        QTest::qWaitFor([&] { return (received += x.keyPressesReceived(code)) > 0; }, 30000);
         // The page has had its chance at the same press.
         QCoreApplication::processEvents();
         return received > 0;
