@@ -3,7 +3,7 @@
 // Wayland session. The window shortcuts stay where a grab is refused.
 #include "app/mainwindow.h"
 
-#include "app/globalshortcuts_portal.h"
+#include "app/portalshortcuts.h"
 #include "capture/capturebackend.h"
 #include "app/settingsstore.h"
 #include "platform/globalkeys.h"

@@ -515,9 +515,15 @@ private slots:
         if (bars > 0) {
             QCOMPARE(meter->barCount(), bars);
             // Both tones are loud: every bar rises.
-            QTRY_VERIFY_WITH_TIMEOUT(std::all_of(meter->levels().begin(), meter->levels().end(),
-                                                 [](float level) { return level > 0.5f; }),
-                                     5000);
+            const auto shownLevels = [meter] {
+                QStringList texts;
+                for (float level : meter->levels())
+                    texts << QString::number(level, 'f', 2);
+                return texts.join(' ');
+            };
+            QTRY_VERIFY2_WITH_TIMEOUT(std::all_of(meter->levels().begin(), meter->levels().end(),
+                                                  [](float level) { return level > 0.5f; }),
+                                      qPrintable("levels shown: " + shownLevels()), 5000);
         }
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(!meter->isVisible());

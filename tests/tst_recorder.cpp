@@ -15,7 +15,9 @@
 #include <QSignalSpy>
 #include <QWidget>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include <sys/resource.h>
@@ -27,6 +29,12 @@ extern "C" {
 using namespace vexlo::test;
 
 namespace {
+
+// The system's own words for an error, in the locale the tests run in.
+QString systemWords(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // A desktop of large flat blocks whose colours survive 4:2:0 and compression.
 const QColor Background(0, 0, 200);
@@ -377,12 +385,12 @@ private slots:
         QTest::addColumn<QString>("lastError");
         QTest::newRow("folder cannot be created")
             << true << QRect(0, 0, 320, 240) << QString() << QString()
-            << QStringLiteral("无法创建输出文件夹 %1: Not a directory");
+            << QStringLiteral("无法创建输出文件夹 %1: ") + systemWords(ENOTDIR);
         // One pixel wide is zero wide once made even; the encoder refuses it.
         QTest::newRow("encoder refuses the size")
             << false << QRect(10, 10, 1, 200) << QStringLiteral("无法打开视频编码器")
             << QStringLiteral("无法初始化FFmpeg")
-            << QStringLiteral("无法初始化FFmpeg: 无法打开视频编码器: Invalid argument");
+            << QStringLiteral("无法初始化FFmpeg: 无法打开视频编码器: ") + systemWords(EINVAL);
     }
 
     void failedStartLeavesNothing()

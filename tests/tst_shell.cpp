@@ -11,6 +11,7 @@
 #include "support/combofit.h"
 #include "support/contrast.h"
 #include "support/modalanswerer.h"
+#include "support/popupmenu.h"
 #include "support/recordedvideo.h"
 #include "support/screenpatch.h"
 #include "support/testsupport.h"
@@ -203,26 +204,6 @@ void onNextPopup(const std::function<QWidget *()> &find, const std::function<voi
         act(popup);
     });
     timer->start();
-}
-
-void onNextMenu(const std::function<void(QMenu *)> &act)
-{
-    onNextPopup([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); },
-                [act](QWidget *menu) { act(static_cast<QMenu *>(menu)); });
-}
-
-// Chooses an entry as a user does with the keyboard.
-void pickEntry(QMenu *menu, const QString &text)
-{
-    for (QAction *action : menu->actions()) {
-        if (action->text() == text) {
-            menu->setActiveAction(action);
-            QTest::keyClick(menu, Qt::Key_Return);
-            return;
-        }
-    }
-    qWarning("no menu entry %s", qPrintable(text));
-    menu->close();
 }
 
 QWidget *topLevelOfClass(const char *className)

@@ -33,9 +33,11 @@ public:
 public slots:
     uint CreateSession(const QDBusObjectPath &handle, const QDBusObjectPath &sessionHandle,
                        const QString &appId, const QVariantMap &options, QVariantMap &results);
+    // The list's type spelled in full: D-Bus finds it by that name.
     uint BindShortcuts(const QDBusObjectPath &handle, const QDBusObjectPath &sessionHandle,
-                       const QList<BoundShortcut> &shortcuts, const QString &parentWindow,
-                       const QVariantMap &options, QVariantMap &results);
+                       const QList<vexlo::testportal::BoundShortcut> &shortcuts,
+                       const QString &parentWindow, const QVariantMap &options,
+                       QVariantMap &results);
 
 signals:
     void Activated(const QDBusObjectPath &sessionHandle, const QString &shortcutId,

@@ -1,4 +1,4 @@
-#include "app/globalshortcuts_portal.h"
+#include "app/portalshortcuts.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -57,8 +57,9 @@ PortalShortcuts::PortalShortcuts(QObject *parent)
 {
     qDBusRegisterMetaType<BoundShortcut>();
     qDBusRegisterMetaType<QList<BoundShortcut>>();
+    // Taken as the whole message: its arguments are read by hand.
     bus().connect(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("Activated"), this,
-                  SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                  SLOT(onActivated(QDBusMessage)));
 }
 
 PortalShortcuts::~PortalShortcuts()
@@ -239,10 +240,12 @@ void PortalShortcuts::closeSession()
     emit boundChanged(false);
 }
 
-void PortalShortcuts::onActivated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                  const QVariantMap &)
+void PortalShortcuts::onActivated(const QDBusMessage &message)
 {
-    if (sessionPath.isEmpty() || session.path() != sessionPath)
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() < 2 || sessionPath.isEmpty())
         return;
-    emit activated(id);
+    if (qvariant_cast<QDBusObjectPath>(arguments.at(0)).path() != sessionPath)
+        return;
+    emit activated(arguments.at(1).toString());
 }

@@ -4,6 +4,7 @@
 // Wayland session, where no program may grab keys itself: one session holds
 // the bound shortcuts; the desktop reports their activations. GUI thread only.
 
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QKeySequence>
 #include <QList>
@@ -54,8 +55,7 @@ private slots:
     // D-Bus signal receivers, connected by signature.
     void onSessionCreated(uint response, const QVariantMap &results);
     void onShortcutsBound(uint response, const QVariantMap &results);
-    void onActivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                     const QVariantMap &options);
+    void onActivated(const QDBusMessage &message);
 
 private:
     QString requestPath(const QString &token) const;
