@@ -4,8 +4,8 @@
 #include "app/mainwindow.h"
 
 #include "app/portalshortcuts.h"
-#include "capture/capturebackend.h"
 #include "app/settingsstore.h"
+#include "capture/capturebackend.h"
 #include "platform/globalkeys.h"
 #include "ui_mainwindow.h"
 
