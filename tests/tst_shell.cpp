@@ -990,7 +990,6 @@ private slots:
             if (action->isVisible())
                 entries << action->text();
         QCOMPARE(entries, (QStringList{"开始录制", "恢复窗口", "退出"}));
-        QAction *restore = menu->actions().at(2);
         QAction *exit = menu->actions().at(3);
 
         // Idle, the icon is hidden: closing ends the window.
@@ -1029,7 +1028,12 @@ private slots:
         QVERIFY(!window->isVisible());
         QTRY_COMPARE(balloonTexts(), (QStringList{"Vexlo", "程序已最小化到托盘"}));
 
-        restore->trigger();
+        // 恢复窗口 from the icon's menu, opened by a right click in the tray host.
+        onNextMenu([](QMenu *shown) { QVERIFY(clickMenuEntry(shown, "恢复窗口")); });
+        const QPoint at = icon->geometry().center();
+        QCOMPARE(QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
+                                               QString::number(at.y()), "click", "3"}),
+                 0);
         QTRY_VERIFY(window->isVisible());
         QTest::mouseClick(w<QToolButton>("toggleButton"), Qt::LeftButton);
         QVERIFY(!icon->isVisible());
