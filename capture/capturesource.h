@@ -13,11 +13,20 @@
 #include <QSize>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 struct AVFrame;
 
 namespace capture {
+
+// The clock pictures are stamped with when they arrive.
+inline qint64 steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 struct CapturedFrame
 {

@@ -1,11 +1,12 @@
 #include "capture/pipewirestream.h"
 
+#include "capture/capturesource.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
 #include <QRect>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -240,9 +241,7 @@ struct PipeWireStream::Loop
         }
         if (newest == nullptr)
             return;
-        const qint64 receivedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count();
+        const qint64 receivedNs = steadyNowNs();
         spa_buffer *buffer = newest->buffer;
         const std::optional<QPoint> cursor = cursorOf(buffer);
         const bool converted = convertPicture(buffer);

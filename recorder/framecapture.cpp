@@ -18,7 +18,6 @@
 #include <QDebug>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -29,13 +28,6 @@ extern "C" {
 }
 
 namespace {
-qint64 steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // The preview of a converted frame is made small: the page shows it scaled
 // down anyway, and a full-size RGB copy would double the tick's work.
 constexpr int PreviewWidth = 640;
@@ -196,7 +188,7 @@ void ScreenRecorder::takeFrame(bool arrived)
             lastCaptureNs = clock.nsecsElapsed();
         // A picture queued again (none newer came) is a repeat, not a delay.
         lastLatencyNs =
-            receivedNs > 0 && receivedNs != lastReceivedNs ? steadyNowNs() - receivedNs : 0;
+            receivedNs > 0 && receivedNs != lastReceivedNs ? capture::steadyNowNs() - receivedNs : 0;
         lastReceivedNs = receivedNs;
         target->pts = pts;
         if (!havePts)
