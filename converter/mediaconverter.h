@@ -32,6 +32,10 @@ public:
     // it has not ended 3 s after being asked to terminate). For quitting.
     void abortConversion();
 
+    // The output ffmpeg is writing (or was writing until it ended just now);
+    // empty when none.
+    QString outputBeingWritten() const { return runner->outputBeingWritten(); }
+
 private slots:
     void onAddFilesClicked();
     void onConvertClicked();

@@ -17,7 +17,6 @@
 
 #include "app/pages/durationprobes.h"
 #include "app/pages/historytable.h"
-#include "converter/conversionrunner.h"
 #include "converter/mediaconverter.h"
 #include "media/mediaprobe.h"
 #include "recorder/screenrecorder.h"
@@ -276,11 +275,9 @@ QSet<QString> MainWindow::filesBeingWritten() const
     const QString recording = fileBeingRecorded();
     if (!recording.isEmpty())
         paths.insert(recording);
-    if (const auto *runner = mediaConverter->findChild<ConversionRunner *>()) {
-        const QString converting = normalisedPath(runner->outputBeingWritten());
-        if (!converting.isEmpty())
-            paths.insert(converting);
-    }
+    const QString converting = normalisedPath(mediaConverter->outputBeingWritten());
+    if (!converting.isEmpty())
+        paths.insert(converting);
     return paths;
 }
 
