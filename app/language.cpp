@@ -109,7 +109,8 @@ void MainWindow::retranslateForm()
 }
 
 // Every combo box of the window, the converter page's included, takes the
-// width of its longest item in the language in force, not the first one's.
+// width of its longest item in the language in force, not the first one's:
+// set once, the policy follows every retranslation of the items.
 void MainWindow::fitComboBoxesToTheirItems()
 {
     for (QComboBox *combo : findChildren<QComboBox *>())
@@ -118,10 +119,8 @@ void MainWindow::fitComboBoxesToTheirItems()
 
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange) {
+    if (event->type() == QEvent::LanguageChange)
         retranslateForm();
-        fitComboBoxesToTheirItems();
-    }
     else if (event->type() == QEvent::WindowStateChange)
         redrawPreviewWhenIdle();
     QMainWindow::changeEvent(event);
