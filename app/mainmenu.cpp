@@ -2,8 +2,10 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutdialog.h"
+#include "app/languageswitcher.h"
 #include "ui_mainwindow.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 
 namespace {
@@ -30,6 +32,15 @@ void MainWindow::onMenuButtonClicked()
 
     const int below = ui->pushButton_nav->height() + 10;
     menu.exec(ui->pushButton_nav->mapToGlobal(QPoint(0, below)));
+}
+
+void MainWindow::switchLanguage(const QString &code)
+{
+    // Sent now, so the window speaks the new language as the menu closes.
+    if (languages->switchTo(code)) {
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(this, &change);
+    }
 }
 
 void MainWindow::showAboutDialog()

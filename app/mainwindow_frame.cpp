@@ -1,14 +1,13 @@
-// The frameless window's own behaviour: dragging, the header buttons, its
-// size and native events.
+// The frameless window's own behaviour: the header buttons, its size and
+// native events.
 #include "app/mainwindow.h"
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "platform/nativeevents.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QScreen>
 
 void MainWindow::on_pushButton_min_clicked()
@@ -23,49 +22,6 @@ void MainWindow::on_pushButton_close_clicked()
                                               QMessageBox::NoButton);
     if (answer == QMessageBox::Yes)
         QApplication::quit();
-}
-
-bool MainWindow::isDragHandle(const QPoint &windowPos) const
-{
-    for (const QWidget *handle : {static_cast<QWidget *>(ui->headerFrame),
-                                  static_cast<QWidget *>(ui->menu_frame)}) {
-        const QPoint local = handle->mapFrom(this, windowPos);
-        if (handle->rect().contains(local))
-            return true;
-    }
-    return false;
-}
-
-void MainWindow::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && isDragHandle(event->position().toPoint())) {
-        dragging = true;
-        dragStartGlobalPos = event->globalPosition().toPoint();
-        dragStartTopLeft = frameGeometry().topLeft();
-        event->accept();
-        return;
-    }
-    QMainWindow::mousePressEvent(event);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    if (dragging && (event->buttons() & Qt::LeftButton)) {
-        move(dragStartTopLeft + (event->globalPosition().toPoint() - dragStartGlobalPos));
-        event->accept();
-        return;
-    }
-    QMainWindow::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && dragging) {
-        dragging = false;
-        event->accept();
-        return;
-    }
-    QMainWindow::mouseReleaseEvent(event);
 }
 
 bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)

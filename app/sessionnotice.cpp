@@ -1,6 +1,6 @@
 #include "app/sessionnotice.h"
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "capture/capturebackend.h"
 #include "capture/portalsession.h"
 

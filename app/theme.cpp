@@ -1,7 +1,8 @@
 // The two application-wide style sheets and the header's theme button.
 #include "app/mainwindow.h"
 
-#include "app/settingsstore.h"
+#include "app/pages/settingspage.h"
+#include "core/settingsstore.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -23,40 +24,9 @@ QString themedImage(bool dark, const QString &name)
     return dark && QFile::exists(darkPath) ? darkPath : QStringLiteral(":/images/") + name;
 }
 
-} // namespace
-
-void MainWindow::applyTheme(bool dark)
-{
-    // The choice is stored even when its sheet cannot be read.
-    openSettingsStore()->setValue(QStringLiteral("theme"),
-                                  dark ? QStringLiteral("dark") : QStringLiteral("light"));
-
-    QFile file(styleSheetPath(dark));
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Failed to load stylesheet:" << file.fileName();
-        return;
-    }
-    qApp->setStyleSheet(QString::fromLatin1(file.readAll()));
-    file.close();
-    // Style sheets cannot colour links in rich text; the palette can.
-    QPalette palette = QApplication::palette();
-    palette.setColor(QPalette::Link, dark ? QColor(0x6c, 0xb6, 0xff)
-                                          : style()->standardPalette().color(QPalette::Link));
-    QApplication::setPalette(palette);
-
-    ui->pushButton_toggle->setIcon(QIcon(dark ? QStringLiteral(":/images/sun.svg")
-                                              : QStringLiteral(":/images/moon.svg")));
-    applyThemeIcons(dark);
-
-    QCoreApplication::processEvents();
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
-}
-
 // The header's and the navigation column's plain icons are drawn dark on
 // light; the dark theme swaps in light drawings. Checked states stay green.
-void MainWindow::applyThemeIcons(bool dark)
+void applyThemeIcons(Ui::MainWindow *ui, bool dark)
 {
     const std::pair<QPushButton *, const char *> headerIcons[] = {
         {ui->pushButton_nav, "menu.svg"},
@@ -84,9 +54,40 @@ void MainWindow::applyThemeIcons(bool dark)
     }
 }
 
+} // namespace
+
+void MainWindow::applyTheme(bool dark)
+{
+    // The choice is stored even when its sheet cannot be read.
+    openSettingsStore()->setValue(QStringLiteral("theme"),
+                                  dark ? QStringLiteral("dark") : QStringLiteral("light"));
+
+    QFile file(styleSheetPath(dark));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning().noquote() << "Failed to load stylesheet:" << file.fileName();
+        return;
+    }
+    qApp->setStyleSheet(QString::fromLatin1(file.readAll()));
+    file.close();
+    // Style sheets cannot colour links in rich text; the palette can.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Link, dark ? QColor(0x6c, 0xb6, 0xff)
+                                          : style()->standardPalette().color(QPalette::Link));
+    QApplication::setPalette(palette);
+
+    ui->pushButton_toggle->setIcon(QIcon(dark ? QStringLiteral(":/images/sun.svg")
+                                              : QStringLiteral(":/images/moon.svg")));
+    applyThemeIcons(ui, dark);
+
+    QCoreApplication::processEvents();
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+}
+
 void MainWindow::onToggleTheme()
 {
     isDarkTheme = !isDarkTheme;
     applyTheme(isDarkTheme);
-    saveSettings();
+    settingsPage->save();
 }

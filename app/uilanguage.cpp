@@ -1,6 +1,6 @@
 #include "app/uilanguage.h"
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include <QLocale>
 

@@ -5,7 +5,7 @@
 // recorder run (ScreenRecorder in a process of its own, so that its CPU time
 // is its own).
 
-#include "recorder/recordingconfig.h"
+#include "core/recordingconfig.h"
 
 #include <QList>
 #include <QSize>

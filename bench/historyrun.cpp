@@ -6,7 +6,8 @@
 #include "bench/benchcases.h"
 
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "app/pages/historypage.h"
+#include "core/settingsstore.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -127,7 +128,7 @@ int runHistory(int argc, char **argv, const QString &workDir)
     ticker.start(1);
     clock.start();
     sinceTick.start();
-    QMetaObject::invokeMethod(&window, "updateRecordingsTable");
+    QMetaObject::invokeMethod(window.findChild<HistoryPage *>(), "updateRecordingsTable");
     firstDone.exec();
     ticker.stop();
     if (firstNs < 0) {
@@ -137,7 +138,7 @@ int runHistory(int argc, char **argv, const QString &workDir)
 
     settle(500);
     clock.restart();
-    QMetaObject::invokeMethod(&window, "updateRecordingsTable");
+    QMetaObject::invokeMethod(window.findChild<HistoryPage *>(), "updateRecordingsTable");
     const qint64 againNs = clock.nsecsElapsed();
     settle(100);
     if (!tableComplete(table)) {

@@ -5,7 +5,7 @@
 // its own. The X11 sources grab when asked; the portal source converts on
 // PipeWire's thread and hands over its newest picture.
 
-#include "recorder/recordingconfig.h"
+#include "core/recordingconfig.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,7 +1,7 @@
 // The page's choices in the settings store's group Converter: formats, bit
 // rate, quality, the two output folders and the folder files were last
 // added from. Read at construction, written as each choice is made.
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "converter/mediaconverter.h"
 #include "ui_mediaconverter.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/capturesource.h"
-#include "recorder/recordingconfig.h"
+#include "core/recordingconfig.h"
 #include "recorder/watermark.h"
 
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // scaled relative to the frame, or else a line of bold text, in a corner or
 // the centre. GUI thread only (it paints on pixmaps).
 
-#include "recorder/recordingconfig.h"
+#include "core/recordingconfig.h"
 
 #include <QDateTime>
 #include <QPixmap>

@@ -6,7 +6,7 @@
 // goes on and the user is told once.
 #include "app/mainwindow.h"
 #include "app/pages/levelmeter.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "recorder/audiomixer.h"
 #include "recorder/screenrecorder.h"
 

@@ -3,7 +3,7 @@
 // codecs, progress by media time, failures and cancel with fake programs,
 // collisions, keys, and the real file chooser.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "converter/conversionprofiles.h"
 #include "converter/conversionprogress.h"
 #include "converter/mediaconverter.h"

@@ -2,7 +2,7 @@
 // validators say of it, the command line without a display, one instance
 // per user and display, and the notice on a Wayland session.
 #include "app/identity.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "app/startup.h"
 
 #include "support/modalanswerer.h"

@@ -3,7 +3,7 @@
 // combination another program holds, the tray menu of the test's tray host,
 // and the desktop's GlobalShortcuts portal on the portal rig.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include "helpers/xclient.h"
 #include "support/modalanswerer.h"

@@ -2,8 +2,9 @@
 // follows the folder and a recording in progress, and what the row actions
 // do to the files, the table and the desktop.
 #include "app/mainwindow.h"
+#include "app/pages/historypage.h"
 #include "app/pages/durationprobes.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include "support/fileaccesswatch.h"
 #include "support/modalanswerer.h"
@@ -171,7 +172,7 @@ private:
         return row < 0 ? QStringLiteral("<no row>") : table()->item(row, c)->text();
     }
 
-    void rebuild() { QMetaObject::invokeMethod(window.get(), "updateRecordingsTable"); }
+    void rebuild() { QVERIFY(QMetaObject::invokeMethod(window->findChild<HistoryPage *>(), "updateRecordingsTable")); }
 
     QToolButton *rowButton(int row) const
     {

@@ -1,10 +1,13 @@
 // The main window: its form, navigation, frame, dragging and exit question.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include "support/modalanswerer.h"
 #include "support/recordedvideo.h"
+#include "ui_historypage.h"
 #include "ui_mainwindow.h"
+#include "ui_recordingpage.h"
+#include "ui_settingspage.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
@@ -60,9 +63,22 @@ class MainWindowTest : public QObject
 
 private:
     std::unique_ptr<MainWindow> window;
-    // The form alone, as built before any setting is applied.
+    // The forms alone, the pages' in the frame's stack as the window puts
+    // them, as built before any setting is applied.
     std::unique_ptr<QMainWindow> form;
     std::unique_ptr<Ui::MainWindow> formUi;
+    std::unique_ptr<Ui::RecordingPage> recordUi;
+    std::unique_ptr<Ui::HistoryPage> historyUi;
+    std::unique_ptr<Ui::SettingsPage> settingsUi;
+
+    template <typename Form>
+    void addPage(std::unique_ptr<Form> &pageUi, int index)
+    {
+        auto *page = new QWidget;
+        pageUi = std::make_unique<Form>();
+        pageUi->setupUi(page);
+        form->findChild<QStackedWidget *>("contentStack")->insertWidget(index, page);
+    }
 
     QPoint centreOf(const char *name)
     {
@@ -87,12 +103,19 @@ private slots:
         form = std::make_unique<QMainWindow>();
         formUi = std::make_unique<Ui::MainWindow>();
         formUi->setupUi(form.get());
+        addPage(recordUi, 0);
+        addPage(historyUi, 1);
+        addPage(settingsUi, 2);
+        form->findChild<QStackedWidget *>("contentStack")->setCurrentIndex(0);
     }
 
     void cleanupTestCase()
     {
-        formUi.reset();
         form.reset();
+        formUi.reset();
+        recordUi.reset();
+        historyUi.reset();
+        settingsUi.reset();
     }
 
     void widgetsCarryTheirNamesAndKinds_data()

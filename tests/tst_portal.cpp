@@ -2,7 +2,7 @@
 // the recording page against the rig's real portal frontend, PipeWire and
 // test backend: what the desktop shares is what the file shows.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "capture/portalsource.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"

@@ -1,7 +1,7 @@
 // The recording page driven through its widgets: capture targets, start,
 // pause, resume, stop, the elapsed time, and the live preview.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"

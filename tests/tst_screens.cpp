@@ -5,7 +5,7 @@
 // Screenshots of every page land in the build's screens/ folder, to be
 // looked at.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 
 #include "support/combofit.h"
 #include "support/testsupport.h"

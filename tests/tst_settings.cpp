@@ -2,7 +2,8 @@
 // written at once, restoring defaults, the autostart entry, bad stored values
 // and the recording shortcuts.
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "app/pages/settingspage.h"
+#include "core/settingsstore.h"
 #include "platform/autostart.h"
 #include "recorder/screenrecorder.h"
 
@@ -475,7 +476,7 @@ private slots:
         if (chosen.isEmpty())
             chosen = QDir(qEnvironmentVariable("HOME")).filePath("chosen folder");
         ModalAnswerer answerer;
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "useChosenOutputDirectory",
+        QVERIFY(QMetaObject::invokeMethod(window->findChild<SettingsPage *>(), "useChosenOutputDirectory",
                                           Q_ARG(QString, chosen)));
         auto *recorder = window->findChild<ScreenRecorder *>();
         QCOMPARE(w<QLineEdit>("outputDirLabel")->text(), taken ? chosen : moviesVexlo());

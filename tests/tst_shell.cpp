@@ -3,7 +3,7 @@
 #include "app/aboutdialog.h"
 #include "app/identity.h"
 #include "app/mainwindow.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "converter/mediaconverter.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"

@@ -13,14 +13,12 @@
 // that has stayed empty for a minute and is not being recorded or converted:
 // another program may be writing it. No rebuild runs while a row's menu or
 // action is running (historyrowmenu.cpp); one follows if any was asked for.
-#include "app/mainwindow.h"
+#include "app/pages/historypage.h"
 
 #include "app/pages/durationprobes.h"
 #include "app/pages/historytable.h"
-#include "converter/mediaconverter.h"
 #include "media/mediaprobe.h"
-#include "recorder/screenrecorder.h"
-#include "ui_mainwindow.h"
+#include "ui_historypage.h"
 
 #include <QDir>
 #include <QFileSystemWatcher>
@@ -125,7 +123,38 @@ void removeMarkedRows(QTableWidget *table, const QList<bool> &marked)
 
 } // namespace
 
-void MainWindow::setupRecordingsTable()
+HistoryPage::HistoryPage(const OutputWriters *writers, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::HistoryPage>())
+    , writers(writers)
+    , outputWatcher(new QFileSystemWatcher(this))
+{
+    ui->setupUi(this);
+    setupRecordingsTable();
+    connectHistoryPage();
+    outputWatcher->addPath(defaultOutputFolder());
+}
+
+HistoryPage::~HistoryPage()
+{
+    shutDown();
+}
+
+void HistoryPage::setOutputFolder(const QString &folder)
+{
+    outputFolder = folder;
+}
+
+void HistoryPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        retranslateRecordingsTable();
+    }
+    QWidget::changeEvent(event);
+}
+
+void HistoryPage::setupRecordingsTable()
 {
     QTableWidget *table = ui->recordingsTable;
     table->setColumnCount(ColumnCount);
@@ -141,7 +170,7 @@ void MainWindow::setupRecordingsTable()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setDefaultSectionSize(RowHeight);
 
-    durationProbes = new DurationProbes(&MainWindow::probeDuration, this);
+    durationProbes = new DurationProbes(&HistoryPage::probeDuration, this);
     rowBuildTimer = new QTimer(this);
     rowBuildTimer->setSingleShot(true);
     rowBuildTimer->setInterval(0);
@@ -162,7 +191,7 @@ void MainWindow::setupRecordingsTable()
 
 // Also called after each language change: headers and the menus of the rows
 // already built take the new language at once.
-void MainWindow::retranslateRecordingsTable()
+void HistoryPage::retranslateRecordingsTable()
 {
     QTableWidget *table = ui->recordingsTable;
     table->setHorizontalHeaderLabels(
@@ -175,15 +204,15 @@ void MainWindow::retranslateRecordingsTable()
         emptyHistoryLabel->setText(tr("还没有录制文件"));
 }
 
-void MainWindow::showEmptyHistoryText()
+void HistoryPage::showEmptyHistoryText()
 {
     emptyHistoryLabel->setVisible(ui->recordingsTable->rowCount() == 0);
 }
 
-void MainWindow::connectHistoryPage()
+void HistoryPage::connectHistoryPage()
 {
     connect(outputWatcher, &QFileSystemWatcher::directoryChanged, this,
-            &MainWindow::onOutputFolderChanged);
+            &HistoryPage::onOutputFolderChanged);
     connect(watchThrottle, &QTimer::timeout, this, [this] {
         if (!watchReportPending)
             return;
@@ -195,30 +224,17 @@ void MainWindow::connectHistoryPage()
     connect(durationProbes, &DurationProbes::probed, durationProbes,
             [this](const QString &path, qint64 size, const QDateTime &modified,
                    const QString &duration) { onDurationProbed(path, size, modified, duration); });
-    connect(recorder, &ScreenRecorder::recordingFinished, this,
-            &MainWindow::onRecordingFileFinished);
-    connect(recorder, &ScreenRecorder::recordingStateChanged, this, [this](bool recording) {
-        if (recording)
-            finishedRecordingPath.clear();
-    });
     const QAbstractItemModel *rows = ui->recordingsTable->model();
-    connect(rows, &QAbstractItemModel::rowsInserted, this, &MainWindow::showEmptyHistoryText);
-    connect(rows, &QAbstractItemModel::rowsRemoved, this, &MainWindow::showEmptyHistoryText);
-    connect(rows, &QAbstractItemModel::modelReset, this, &MainWindow::showEmptyHistoryText);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &HistoryPage::showEmptyHistoryText);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &HistoryPage::showEmptyHistoryText);
+    connect(rows, &QAbstractItemModel::modelReset, this, &HistoryPage::showEmptyHistoryText);
     connectRowMenuTriggers();
 }
 
-void MainWindow::watchDefaultOutputFolder()
+void HistoryPage::shutDown()
 {
-    outputWatcher->addPath(defaultOutputFolder());
-}
-
-// Nothing of the page may run once the window is being torn down, also when
-// something further down spins an event loop.
-void MainWindow::shutDownHistoryPage()
-{
-    disconnect(recorder, &ScreenRecorder::recordingFinished, this,
-               &MainWindow::onRecordingFileFinished);
+    if (durationProbes == nullptr)
+        return;
     disconnect(outputWatcher, nullptr, this, nullptr);
     // The table's model reports its rows gone as the form is destroyed.
     disconnect(ui->recordingsTable->model(), nullptr, this, nullptr);
@@ -228,7 +244,7 @@ void MainWindow::shutDownHistoryPage()
     durationProbes = nullptr;
 }
 
-void MainWindow::onOutputFolderChanged()
+void HistoryPage::onOutputFolderChanged()
 {
     if (watchThrottle->isActive()) {
         watchReportPending = true;
@@ -238,12 +254,12 @@ void MainWindow::onOutputFolderChanged()
     watchThrottle->start();
 }
 
-void MainWindow::holdRebuilds()
+void HistoryPage::holdRebuilds()
 {
     ++rebuildHolds;
 }
 
-void MainWindow::releaseRebuilds()
+void HistoryPage::releaseRebuilds()
 {
     if (rebuildHolds > 0)
         --rebuildHolds;
@@ -253,29 +269,32 @@ void MainWindow::releaseRebuilds()
     updateRecordingsTable();
 }
 
-void MainWindow::onRecordingFileFinished(const QString &path)
+void HistoryPage::onRecordingStarted()
+{
+    finishedRecordingPath.clear();
+}
+
+void HistoryPage::onRecordingFileFinished(const QString &path)
 {
     finishedRecordingPath = normalisedPath(path);
     updateRecordingsTable();
 }
 
-QString MainWindow::fileBeingRecorded() const
+QString HistoryPage::fileBeingRecorded() const
 {
-    if (!recorder->isRecording() && !recorder->isFinishing())
-        return QString();
-    const QString path = normalisedPath(recorder->currentFilePath());
+    const QString path = normalisedPath(writers->fileBeingRecorded());
     return path == finishedRecordingPath ? QString() : path;
 }
 
 // The recorder's file and the converter's output: their writers may leave
 // them empty on disk for longer than any grace period (a paused recording).
-QSet<QString> MainWindow::filesBeingWritten() const
+QSet<QString> HistoryPage::filesBeingWritten() const
 {
     QSet<QString> paths;
     const QString recording = fileBeingRecorded();
     if (!recording.isEmpty())
         paths.insert(recording);
-    const QString converting = normalisedPath(mediaConverter->outputBeingWritten());
+    const QString converting = normalisedPath(writers->fileBeingConverted());
     if (!converting.isEmpty())
         paths.insert(converting);
     return paths;
@@ -283,10 +302,10 @@ QSet<QString> MainWindow::filesBeingWritten() const
 
 // The listed files, newest first; empty files long left empty are removed on
 // the way.
-QList<MainWindow::RecordingFile> MainWindow::listRecordingFiles()
+QList<HistoryPage::RecordingFile> HistoryPage::listRecordingFiles()
 {
     QList<RecordingFile> files;
-    const QString folder = recorder->outputDirectory();
+    const QString &folder = outputFolder;
     if (folder.isEmpty() || !QDir(folder).exists())
         return files;
     const QSet<QString> busy = filesBeingWritten();
@@ -305,7 +324,7 @@ QList<MainWindow::RecordingFile> MainWindow::listRecordingFiles()
     return files;
 }
 
-void MainWindow::updateRecordingsTable()
+void HistoryPage::updateRecordingsTable()
 {
     if (rebuildHolds > 0) {
         rebuildDeferred = true;
@@ -354,7 +373,7 @@ void MainWindow::updateRecordingsTable()
     buildPendingRows(RowsPerSlice);
 }
 
-void MainWindow::buildPendingRows(int limit)
+void HistoryPage::buildPendingRows(int limit)
 {
     // Rows that go to the same place are inserted in one go: the view lays
     // out every row widget once per insertion, whatever its size.
@@ -377,7 +396,7 @@ void MainWindow::buildPendingRows(int limit)
 }
 
 // Fills an inserted, empty row with a listed file.
-void MainWindow::addRecordingToTable(int row, const RecordingFile &file)
+void HistoryPage::addRecordingToTable(int row, const RecordingFile &file)
 {
     QTableWidget *table = ui->recordingsTable;
     const QFileInfo info(file.path);
@@ -393,14 +412,14 @@ void MainWindow::addRecordingToTable(int row, const RecordingFile &file)
     table->setCellWidget(row, ActionColumn, makeRowMenuButton(file.path));
 }
 
-int MainWindow::listedPositionOfRow(int row) const
+int HistoryPage::listedPositionOfRow(int row) const
 {
     const QTableWidgetItem *name = ui->recordingsTable->item(row, NameColumn);
     return name ? listedOrder.value(name->data(PathRole).toString(), -1) : -1;
 }
 
 // Rows are always in listing order: the first row listed at or after position.
-int MainWindow::rowForListedPosition(int position) const
+int HistoryPage::rowForListedPosition(int position) const
 {
     int low = 0;
     int high = ui->recordingsTable->rowCount();
@@ -414,7 +433,7 @@ int MainWindow::rowForListedPosition(int position) const
     return low;
 }
 
-int MainWindow::rowOfRecording(const QString &path) const
+int HistoryPage::rowOfRecording(const QString &path) const
 {
     const auto position = listedOrder.constFind(path);
     if (position == listedOrder.cend())
@@ -423,7 +442,7 @@ int MainWindow::rowOfRecording(const QString &path) const
     return listedPositionOfRow(row) == *position ? row : -1;
 }
 
-QStringList MainWindow::listedRecordingPaths() const
+QStringList HistoryPage::listedRecordingPaths() const
 {
     QStringList paths;
     const QTableWidget *table = ui->recordingsTable;
@@ -432,7 +451,7 @@ QStringList MainWindow::listedRecordingPaths() const
     return paths;
 }
 
-void MainWindow::updateRowDetails(int row, const RecordingFile &file)
+void HistoryPage::updateRowDetails(int row, const RecordingFile &file)
 {
     QTableWidget *table = ui->recordingsTable;
     QTableWidgetItem *name = table->item(row, NameColumn);
@@ -449,7 +468,7 @@ void MainWindow::updateRowDetails(int row, const RecordingFile &file)
     showDuration(row, file);
 }
 
-void MainWindow::showDuration(int row, const RecordingFile &file)
+void HistoryPage::showDuration(int row, const RecordingFile &file)
 {
     QTableWidgetItem *cell = ui->recordingsTable->item(row, DurationColumn);
     if (file.path == fileBeingRecorded()) {
@@ -471,7 +490,7 @@ void MainWindow::showDuration(int row, const RecordingFile &file)
     durationProbes->request(file.path, file.size, file.modified);
 }
 
-void MainWindow::onDurationProbed(const QString &path, qint64 size, const QDateTime &modified,
+void HistoryPage::onDurationProbed(const QString &path, qint64 size, const QDateTime &modified,
                                   const QString &duration)
 {
     const QPair<qint64, QDateTime> state(size, modified);
@@ -492,7 +511,7 @@ void MainWindow::onDurationProbed(const QString &path, qint64 size, const QDateT
     ui->recordingsTable->item(row, DurationColumn)->setText(duration);
 }
 
-QString MainWindow::formatFileSize(qint64 bytes)
+QString HistoryPage::formatFileSize(qint64 bytes)
 {
     constexpr qint64 KB = 1024;
     constexpr qint64 MB = KB * 1024;
@@ -506,7 +525,7 @@ QString MainWindow::formatFileSize(qint64 bytes)
     return QStringLiteral("%1 GB").arg(double(bytes) / GB, 0, 'f', 1);
 }
 
-QString MainWindow::formatDuration(qint64 microseconds)
+QString HistoryPage::formatDuration(qint64 microseconds)
 {
     if (microseconds <= 0)
         return QLatin1String(ZeroDuration);
@@ -522,7 +541,7 @@ QString MainWindow::formatDuration(qint64 microseconds)
 }
 
 // Runs on the probing threads: the shared probe is thread-safe.
-QString MainWindow::probeDuration(const QString &path)
+QString HistoryPage::probeDuration(const QString &path)
 {
     return formatDuration(media::probeDurationUs(path, media::kRecordingContainers));
 }

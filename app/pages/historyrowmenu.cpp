@@ -5,10 +5,10 @@
 // Every action runs once its menu has closed (queued), and the table is not
 // rebuilt while a row's menu is open: no widget of a row is destroyed while
 // its own menu or action is running.
-#include "app/mainwindow.h"
+#include "app/pages/historypage.h"
 
 #include "app/pages/historytable.h"
-#include "ui_mainwindow.h"
+#include "ui_historypage.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -28,7 +28,7 @@ const char *const HoldsRebuilds = "holdsRebuilds";
 
 } // namespace
 
-QWidget *MainWindow::makeRowMenuButton(const QString &path)
+QWidget *HistoryPage::makeRowMenuButton(const QString &path)
 {
     auto *cell = new QWidget;
     auto *layout = new QHBoxLayout(cell);
@@ -57,7 +57,7 @@ QWidget *MainWindow::makeRowMenuButton(const QString &path)
             Qt::QueuedConnection);
     connect(remove, &QAction::triggered, this, [this, path] { deleteRecording(path); },
             Qt::QueuedConnection);
-    connect(removeAll, &QAction::triggered, this, &MainWindow::deleteAllRecordings,
+    connect(removeAll, &QAction::triggered, this, &HistoryPage::deleteAllRecordings,
             Qt::QueuedConnection);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
         if (menu->property(HoldsRebuilds).toBool())
@@ -70,14 +70,14 @@ QWidget *MainWindow::makeRowMenuButton(const QString &path)
         if (!menu->property(HoldsRebuilds).toBool())
             return;
         menu->setProperty(HoldsRebuilds, false);
-        QMetaObject::invokeMethod(this, &MainWindow::releaseRebuilds, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &HistoryPage::releaseRebuilds, Qt::QueuedConnection);
     });
 
     layout->addWidget(button, 0, Qt::AlignCenter);
     return cell;
 }
 
-void MainWindow::setRowMenuTexts(QToolButton *button)
+void HistoryPage::setRowMenuTexts(QToolButton *button)
 {
     button->setAccessibleName(tr("更多操作"));
     const QList<QAction *> entries = button->menu()->actions();
@@ -87,13 +87,13 @@ void MainWindow::setRowMenuTexts(QToolButton *button)
     entries.at(DeleteAllEntry)->setText(tr("删除所有"));
 }
 
-QToolButton *MainWindow::rowMenuButton(int row) const
+QToolButton *HistoryPage::rowMenuButton(int row) const
 {
     const QWidget *cell = ui->recordingsTable->cellWidget(row, ActionColumn);
     return cell != nullptr ? cell->findChild<QToolButton *>() : nullptr;
 }
 
-QString MainWindow::recordingPathOfRow(int row) const
+QString HistoryPage::recordingPathOfRow(int row) const
 {
     const QTableWidgetItem *name = ui->recordingsTable->item(row, NameColumn);
     return name != nullptr ? name->data(PathRole).toString() : QString();
@@ -101,13 +101,13 @@ QString MainWindow::recordingPathOfRow(int row) const
 
 // The row's own menu, opened without a loop of its own, so nothing of the
 // row is on the stack while it is shown.
-void MainWindow::popUpRowMenu(int row, const QPoint &globalPos)
+void HistoryPage::popUpRowMenu(int row, const QPoint &globalPos)
 {
     if (QToolButton *button = rowMenuButton(row))
         button->menu()->popup(globalPos);
 }
 
-void MainWindow::connectRowMenuTriggers()
+void HistoryPage::connectRowMenuTriggers()
 {
     QTableWidget *table = ui->recordingsTable;
     table->setContextMenuPolicy(Qt::CustomContextMenu);

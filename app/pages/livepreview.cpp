@@ -1,10 +1,10 @@
 // The live preview: a still of the capture target twice a second while idle
 // and in view, every captured frame while recording; the same refresh keeps a
 // running recorder in step with the page's pointer and watermark options.
-#include "app/mainwindow.h"
+#include "app/pages/recordingpage.h"
 
 #include "recorder/screenrecorder.h"
-#include "ui_mainwindow.h"
+#include "ui_recordingpage.h"
 
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
@@ -15,45 +15,24 @@ namespace {
 constexpr int PreviewIntervalMs = 500;
 } // namespace
 
-void MainWindow::setupPreview()
+void RecordingPage::setupPreview()
 {
     ensurePreviewScene();
     ui->video_view->setAlignment(Qt::AlignCenter);
     ui->video_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui->video_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    connect(recorder, &ScreenRecorder::frameCaptured, this, &MainWindow::showCapturedFrame);
-    connect(previewTimer, &QTimer::timeout, this, &MainWindow::onPreviewTimer);
+    connect(recorder, &ScreenRecorder::frameCaptured, this, &RecordingPage::showCapturedFrame);
+    connect(previewTimer, &QTimer::timeout, this, &RecordingPage::onPreviewTimer);
+}
+
+void RecordingPage::startPreview()
+{
     previewTimer->start(PreviewIntervalMs);
     refreshPreview();
 }
 
-void MainWindow::connectPreviewOptions()
-{
-    connect(ui->highlightCheckBox, &QCheckBox::toggled, this, [this](bool checked) {
-        recordingConfig.highlightClicks = checked;
-        redrawPreviewWhenIdle();
-    });
-    connect(ui->mouseStyleCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-        recordingConfig.cursorStyle = static_cast<CursorStyle>(index);
-        redrawPreviewWhenIdle();
-    });
-    connect(ui->moueSizeCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-        recordingConfig.cursorSize = cursorSizeForIndex(index);
-        redrawPreviewWhenIdle();
-    });
-    connect(ui->watermarkCheck, &QCheckBox::toggled, this, &MainWindow::redrawPreviewWhenIdle);
-    connect(ui->watermarkPositionCombo, &QComboBox::currentIndexChanged, this,
-            &MainWindow::redrawPreviewWhenIdle);
-    connect(ui->watermarkSize, &QComboBox::currentIndexChanged, this,
-            &MainWindow::redrawPreviewWhenIdle);
-    connect(ui->watermarkTextEdit, &QLineEdit::textChanged, this,
-            &MainWindow::redrawPreviewWhenIdle);
-}
-
-// Also called when the page is shown again or the window restored, so the
-// still catches up at once instead of at the next tick.
-void MainWindow::redrawPreviewWhenIdle()
+void RecordingPage::redrawPreviewWhenIdle()
 {
     if (!recordingActive && previewShown())
         refreshPreview();
@@ -62,15 +41,16 @@ void MainWindow::redrawPreviewWhenIdle()
 // The still is worth a grab only where someone can see it: the record page
 // of a window that is neither minimised nor hidden. A window the window
 // manager iconifies may keep its normal state here, but it is no longer exposed.
-bool MainWindow::previewShown() const
+bool RecordingPage::previewShown() const
 {
-    return ui->contentStack->currentWidget() == ui->recordPage && isVisible() && !isMinimized()
-           && windowHandle() != nullptr && windowHandle()->isExposed();
+    const QWidget *frame = window();
+    return isVisible() && !frame->isMinimized() && frame->windowHandle() != nullptr
+           && frame->windowHandle()->isExposed();
 }
 
 // Idle and unseen, a tick does nothing. A running recording still takes the
 // page's options at every tick, seen or not.
-void MainWindow::onPreviewTimer()
+void RecordingPage::onPreviewTimer()
 {
     if (previewShown())
         refreshPreview();
@@ -78,41 +58,24 @@ void MainWindow::onPreviewTimer()
         pushPreviewOptions();
 }
 
-void MainWindow::showEvent(QShowEvent *event)
+void RecordingPage::showEvent(QShowEvent *event)
 {
-    QMainWindow::showEvent(event);
+    QWidget::showEvent(event);
     // Exposure tells when the window can be seen again, whoever hid it.
-    if (windowHandle() != nullptr)
-        windowHandle()->installEventFilter(this);
+    if (QWindow *frame = window()->windowHandle())
+        frame->installEventFilter(this);
 }
 
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+bool RecordingPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+    if (watched == window()->windowHandle() && event->type() == QEvent::Expose) {
         // Seen once the toolkit has handled the exposure.
-        QTimer::singleShot(0, this, &MainWindow::redrawPreviewWhenIdle);
+        QTimer::singleShot(0, this, &RecordingPage::redrawPreviewWhenIdle);
     }
-    return QMainWindow::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
-RecordingConfig MainWindow::optionsFromWidgets(RecordingConfig config) const
-{
-    config.watermarkEnabled = ui->watermarkCheck->isChecked() || ui->watermarkImgCheck->isChecked();
-    config.imageWatermarkEnabled = ui->watermarkImgCheck->isChecked();
-    config.watermarkText = ui->watermarkTextEdit->text();
-    config.watermarkPosition =
-        static_cast<WatermarkPosition>(ui->watermarkPositionCombo->currentIndex());
-    config.watermarkFontSize = watermarkFontSizeForIndex(ui->watermarkSize->currentIndex());
-    config.watermarkColor = watermarkColor;
-    config.watermarkImagePath = ui->watermarkPath->text();
-    config.imageSizePercent = ui->watermarkSizeSlider->value();
-    // Not a number (or too large) reads as 0: an invisible image watermark.
-    config.imageOpacity = ui->imageOpacityEdit->text().toInt();
-    config.captureCursor = ui->captureCursorCheck->isChecked();
-    return config;
-}
-
-QGraphicsScene *MainWindow::ensurePreviewScene()
+QGraphicsScene *RecordingPage::ensurePreviewScene()
 {
     if (ui->video_view->scene() == nullptr) {
         ui->video_view->setScene(new QGraphicsScene(this));
@@ -120,15 +83,13 @@ QGraphicsScene *MainWindow::ensurePreviewScene()
     return ui->video_view->scene();
 }
 
-RecordingConfig MainWindow::pushPreviewOptions()
+RecordingConfig RecordingPage::pushPreviewOptions()
 {
     refreshCaptureArea();
-    const RecordingConfig config = optionsFromWidgets(recordingConfig);
-    pushConfig(config);
-    return config;
+    return targetedConfig();
 }
 
-void MainWindow::refreshPreview()
+void RecordingPage::refreshPreview()
 {
     const RecordingConfig config = pushPreviewOptions();
     if (!recordingActive && capturesThroughPortal(config.mode)) {
@@ -156,7 +117,7 @@ void MainWindow::refreshPreview()
     ui->video_view->centerOn(item);
 }
 
-void MainWindow::showCapturedFrame(const QPixmap &frame)
+void RecordingPage::showCapturedFrame(const QPixmap &frame)
 {
     QGraphicsScene *scene = ensurePreviewScene();
     scene->clear();

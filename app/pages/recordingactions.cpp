@@ -1,9 +1,9 @@
 // The actions of a recording's row menu: play it, open its folder, delete it,
 // and delete every listed recording behind a progress dialog.
-#include "app/mainwindow.h"
+#include "app/pages/historypage.h"
 
 #include "app/pages/deletionworker.h"
-#include "ui_mainwindow.h"
+#include "ui_historypage.h"
 
 #include <QDesktopServices>
 #include <QEventLoop>
@@ -22,17 +22,17 @@ namespace {
 constexpr int NamedFailures = 10;
 } // namespace
 
-void MainWindow::playRecording(const QString &path)
+void HistoryPage::playRecording(const QString &path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void MainWindow::openRecordingLocation(const QString &path)
+void HistoryPage::openRecordingLocation(const QString &path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
-void MainWindow::deleteRecording(const QString &path)
+void HistoryPage::deleteRecording(const QString &path)
 {
     holdRebuilds();
     const auto release = qScopeGuard([this] { releaseRebuilds(); });
@@ -62,7 +62,7 @@ void MainWindow::deleteRecording(const QString &path)
         ui->recordingsTable->removeRow(row);
 }
 
-void MainWindow::deleteAllRecordings()
+void HistoryPage::deleteAllRecordings()
 {
     // The watcher reports every deletion; the table stands still until the
     // worker is done, then one rebuild shows the folder.

@@ -1,15 +1,14 @@
 // The recording page: start, pause, resume and stop, the elapsed time, and
 // the capture target chosen through the mode combo and its selectors.
-#include "app/mainwindow.h"
+#include "app/pages/recordingpage.h"
 
 #include "app/pages/levelmeter.h"
-#include "app/settingsstore.h"
 #include "capture/capturesource.h"
 #include "platform/windowlist.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
 #include "selectors/windowselector.h"
-#include "ui_mainwindow.h"
+#include "ui_recordingpage.h"
 
 #include <QBoxLayout>
 #include <QDir>
@@ -17,7 +16,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSystemTrayIcon>
+#include <QSignalBlocker>
 #include <QTime>
 #include <QTimer>
 
@@ -26,7 +25,6 @@
 namespace {
 
 const char *const RunningTimeStyle = "color: #21c520;";
-constexpr int AudioBalloonMs = 5000;
 const char *const PausedTimeStyle = "color: orange;";
 
 // 1000 / frame rate, as the capture timer of the recorder ticks.
@@ -43,24 +41,32 @@ QRect primaryScreenGeometry()
 
 } // namespace
 
-void MainWindow::setupRecordingPage()
+RecordingPage::RecordingPage(ScreenRecorder *recorder, const RecordingOptions *options,
+                             QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::RecordingPage>())
+    , recorder(recorder)
+    , options(options)
+    , clockTimer(new QTimer(this))
+    , previewTimer(new QTimer(this))
 {
+    ui->setupUi(this);
+    ui->recordModeCombo->setCurrentIndex(0);
+    recordingConfig.mode = FullScreen;
     ui->pauseButton->setCheckable(true);
     ui->pauseButton->setEnabled(false);
 
-    connect(ui->toggleButton, &QToolButton::clicked, this, &MainWindow::onToggleRecording);
-    connect(ui->pauseButton, &QToolButton::clicked, this, &MainWindow::onTogglePause);
-    connect(clockTimer, &QTimer::timeout, this, &MainWindow::updateTimer);
+    connect(ui->toggleButton, &QToolButton::clicked, this, &RecordingPage::onToggleRecording);
+    connect(ui->pauseButton, &QToolButton::clicked, this, &RecordingPage::onTogglePause);
+    connect(clockTimer, &QTimer::timeout, this, &RecordingPage::updateTimer);
     connect(ui->recordModeCombo, &QComboBox::currentIndexChanged, this,
-            &MainWindow::onRecordModeChanged);
+            &RecordingPage::onRecordModeChanged);
+    connect(ui->recordModeCombo, &QComboBox::currentIndexChanged, this, &RecordingPage::modeChosen);
+    connect(ui->qualityCombo_2, &QComboBox::currentIndexChanged, this,
+            &RecordingPage::qualityChosen);
+    connect(ui->formatCombo_2, &QComboBox::currentIndexChanged, this, &RecordingPage::formatChosen);
     connectRecorder();
-    connectRecordPageChoosers();
-    setupLevelMeter();
-    setupWaylandCapture();
-}
 
-void MainWindow::setupLevelMeter()
-{
     levelMeter = new LevelMeter(ui->timeLabel->parentWidget());
     levelMeter->hide();
     for (QBoxLayout *layout : ui->timeLabel->parentWidget()->findChildren<QBoxLayout *>()) {
@@ -69,9 +75,66 @@ void MainWindow::setupLevelMeter()
             break;
         }
     }
+    setupWaylandCapture();
+    setupPreview();
+    // The keyboard starts at the page's main action.
+    setFocusProxy(ui->toggleButton);
 }
 
-void MainWindow::showLevelMeter()
+RecordingPage::~RecordingPage()
+{
+    closeSelectors();
+}
+
+int RecordingPage::mode() const
+{
+    return ui->recordModeCombo->currentIndex();
+}
+
+void RecordingPage::setMode(int mode)
+{
+    ui->recordModeCombo->setCurrentIndex(mode);
+}
+
+// Only a differing index is passed on: an empty choice (-1) would otherwise
+// bounce between the two pages for ever.
+void RecordingPage::setQuality(int index)
+{
+    if (ui->qualityCombo_2->currentIndex() != index)
+        ui->qualityCombo_2->setCurrentIndex(index);
+}
+
+void RecordingPage::setFormat(int index)
+{
+    if (ui->formatCombo_2->currentIndex() != index)
+        ui->formatCombo_2->setCurrentIndex(index);
+}
+
+RecordingPage::ControlState RecordingPage::controlState() const
+{
+    ControlState state;
+    state.active = recordingActive;
+    state.recording = recorder->isRecording();
+    state.canToggle = ui->toggleButton->isEnabled();
+    state.paused = ui->pauseButton->isChecked();
+    state.canPause = ui->pauseButton->isEnabled();
+    state.elapsed = ui->timeLabel->text();
+    return state;
+}
+
+void RecordingPage::finishForQuit()
+{
+    if (recordingActive) {
+        leaveRecordingLook();
+        finishRecorder();
+    } else if (recorder->isRecording()) {
+        recorder->stopRecording();
+    }
+    if (recorder->isFinishing())
+        recorder->waitForFinished();
+}
+
+void RecordingPage::showLevelMeter()
 {
     QStringList sources;
     if (recorder->recordsMicrophone())
@@ -82,7 +145,7 @@ void MainWindow::showLevelMeter()
     levelMeter->setVisible(!sources.isEmpty());
 }
 
-void MainWindow::updateLevelMeter()
+void RecordingPage::updateLevelMeter()
 {
     if (!levelMeter->isVisible())
         return;
@@ -94,35 +157,14 @@ void MainWindow::updateLevelMeter()
     levelMeter->setLevels(peaks);
 }
 
-void MainWindow::connectRecorder()
+void RecordingPage::connectRecorder()
 {
-    connect(recorder, &ScreenRecorder::recordingAborted, this, &MainWindow::onRecordingAborted);
-    connect(recorder, &ScreenRecorder::recordingFinished, this, &MainWindow::onRecordingFinished);
-    connect(recorder, &ScreenRecorder::audioProblem, this, &MainWindow::onAudioProblem);
+    connect(recorder, &ScreenRecorder::recordingAborted, this, &RecordingPage::onRecordingAborted);
+    connect(recorder, &ScreenRecorder::recordingFinished, this, &RecordingPage::onRecordingFinished);
+    connect(recorder, &ScreenRecorder::recordingStateChanged, this, &RecordingPage::controlsChanged);
 }
 
-void MainWindow::connectRecordPageChoosers()
-{
-    // The page's quality and format follow the settings page's boxes, which
-    // are the stored ones and the ones a start reads, and the other way round.
-    // Only a differing index is passed on: an empty choice (-1) would
-    // otherwise bounce between the two for ever.
-    const auto follow = [this](QComboBox *from, QComboBox *to) {
-        connect(from, &QComboBox::currentIndexChanged, to, [to](int index) {
-            if (to->currentIndex() != index)
-                to->setCurrentIndex(index);
-        });
-    };
-    const auto mirror = [&follow](QComboBox *stored, QComboBox *onPage) {
-        onPage->setCurrentIndex(stored->currentIndex());
-        follow(stored, onPage);
-        follow(onPage, stored);
-    };
-    mirror(ui->qualityCombo, ui->qualityCombo_2);
-    mirror(ui->formatCombo, ui->formatCombo_2);
-}
-
-void MainWindow::onToggleRecording()
+void RecordingPage::onToggleRecording()
 {
     // The button is disabled while the last file is being finished; the
     // shortcut lands here all the same.
@@ -134,7 +176,23 @@ void MainWindow::onToggleRecording()
         startRecording();
 }
 
-bool MainWindow::checkCaptureTarget()
+void RecordingPage::onRecordShortcut()
+{
+    // While recording, stop only when the page itself would let the user.
+    if (!recordingActive || ui->pauseButton->isEnabled())
+        onToggleRecording();
+}
+
+// As a click on the pause button: the checked state flips, then the page acts.
+void RecordingPage::onPauseShortcut()
+{
+    if (!recordingActive)
+        return;
+    ui->pauseButton->setChecked(!ui->pauseButton->isChecked());
+    onTogglePause();
+}
+
+bool RecordingPage::checkCaptureTarget()
 {
     switch (recordingConfig.mode) {
     case Region:
@@ -157,20 +215,12 @@ bool MainWindow::checkCaptureTarget()
     }
 }
 
-RecordingConfig MainWindow::configForStart() const
+RecordingConfig RecordingPage::configForStart() const
 {
     // Every field comes from the widgets at once, so the first frames already
     // carry the page's pointer and watermark options.
-    RecordingConfig config = optionsFromWidgets(RecordingConfig());
+    RecordingConfig config = options->recordingOptions();
     config.mode = static_cast<RecordMode>(ui->recordModeCombo->currentIndex());
-    config.quality = static_cast<VideoQuality>(ui->qualityCombo->currentIndex());
-    config.format = static_cast<OutputFormat>(ui->formatCombo->currentIndex());
-    config.frameRate = ui->frameRateSlider->value();
-    config.recordMicrophone = ui->recordMicrophoneCheck->isChecked();
-    config.recordSystemAudio = ui->recordAudioCheck->isChecked();
-    config.cursorStyle = static_cast<CursorStyle>(ui->mouseStyleCombo->currentIndex());
-    config.highlightClicks = ui->highlightCheckBox->isChecked();
-    config.cursorSize = cursorSizeForIndex(ui->moueSizeCombo->currentIndex());
     if (config.mode == Window)
         config.windowId = recordingConfig.windowId;
     else if (config.mode == Region)
@@ -178,7 +228,7 @@ RecordingConfig MainWindow::configForStart() const
     return config;
 }
 
-void MainWindow::startRecording()
+void RecordingPage::startRecording()
 {
     refreshCaptureArea();
     if (!checkCaptureTarget())
@@ -195,7 +245,7 @@ void MainWindow::startRecording()
         beginRecording(config, nullptr);
 }
 
-void MainWindow::beginRecording(const RecordingConfig &config,
+void RecordingPage::beginRecording(const RecordingConfig &config,
                                 std::unique_ptr<capture::CaptureSource> source)
 {
     ui->timeLabel->setText(QStringLiteral("00:00:00"));
@@ -221,35 +271,19 @@ void MainWindow::beginRecording(const RecordingConfig &config,
     clockTimer->start(clockIntervalMs(config.frameRate));
     showLevelMeter();
     ui->pauseButton->setEnabled(true);
-    if (ui->minimizeAfterRecordingCheck->isChecked())
-        showMinimized();
     setControlsEnabled(false);
-    hideToTrayForRecording();
+    emit recordingStarted();
+    emit controlsChanged();
 }
 
-void MainWindow::hideToTrayForRecording()
-{
-    const bool toTray = openSettingsStore()->value(QStringLiteral("minimizeToTray"), false).toBool();
-    if (toTray && trayIcon != nullptr) {
-        trayIcon->setVisible(true);
-        hide();
-        hiddenToTray = true;
-        showTrayMessage(tr("录制已开始"), tr("Vexlo 正在后台录制"),
-                        QSystemTrayIcon::Information, 3000);
-    } else if (ui->minimizeAfterRecordingCheck->isChecked()) {
-        showMinimized();
-    }
-}
-
-void MainWindow::stopRecording()
+void RecordingPage::stopRecording()
 {
     leaveRecordingLook();
-    if (ui->minimizeAfterRecordingCheck->isChecked())
-        showMinimized();
+    emit stoppedByUser();
     finishRecorder();
 }
 
-void MainWindow::finishRecorder()
+void RecordingPage::finishRecorder()
 {
     recorder->stopRecording();
     // A stop that can never report a finished file (an exception while
@@ -261,34 +295,31 @@ void MainWindow::finishRecorder()
 // Everything of a stop that does not wait for the file: the clock and the
 // pause control stop, the window comes back from the tray, and the start
 // button says the file is being saved until the recorder reports it complete.
-void MainWindow::leaveRecordingLook()
+void RecordingPage::leaveRecordingLook()
 {
     recordingActive = false;
     savingRecording = true;
     ui->toggleButton->setText(tr("保存中…"));
     ui->toggleButton->setEnabled(false);
-    if (hiddenToTray && trayIcon != nullptr) {
-        showNormal();
-        activateWindow();
-        trayIcon->hide();
-        hiddenToTray = false;
-    }
+    emit recordingLeft();
     clockTimer->stop();
     levelMeter->hide();
     ui->pauseButton->setEnabled(false);
     showPauseButtonRunning();
+    emit controlsChanged();
 }
 
-void MainWindow::showIdleLook()
+void RecordingPage::showIdleLook()
 {
     savingRecording = false;
     ui->toggleButton->setText(tr("开始"));
     ui->toggleButton->setIcon(QIcon(QStringLiteral(":/images/start.svg")));
     ui->toggleButton->setEnabled(true);
     setControlsEnabled(true);
+    emit controlsChanged();
 }
 
-void MainWindow::onRecordingAborted(const QString &reason)
+void RecordingPage::onRecordingAborted(const QString &reason)
 {
     // The recorder stopped by itself; the page stops as if the user had
     // (without minimising: the user is about to be told why).
@@ -297,7 +328,7 @@ void MainWindow::onRecordingAborted(const QString &reason)
         leaveRecordingLook();
 }
 
-void MainWindow::onRecordingFinished(const QString &filePath)
+void RecordingPage::onRecordingFinished(const QString &filePath)
 {
     if (recordingActive)
         leaveRecordingLook();
@@ -311,7 +342,7 @@ void MainWindow::onRecordingFinished(const QString &filePath)
     abortReason.clear();
 }
 
-void MainWindow::reportStoppedRecording(const QString &reason, const QString &filePath)
+void RecordingPage::reportStoppedRecording(const QString &reason, const QString &filePath)
 {
     QString text = reason;
     // A file that is gone, or that never received a byte, keeps nothing.
@@ -322,30 +353,14 @@ void MainWindow::reportStoppedRecording(const QString &reason, const QString &fi
     QMessageBox::warning(this, tr("录制已停止"), text);
 }
 
-void MainWindow::onAudioProblem(const QString &text)
-{
-    // Told from the event loop: at a start, after the window has gone to
-    // the tray if it goes there.
-    QTimer::singleShot(0, this, [this, text] { showAudioProblem(text); });
-}
-
-void MainWindow::showAudioProblem(const QString &text)
-{
-    if (hiddenToTray && trayIcon != nullptr && trayIcon->isVisible()) {
-        showTrayMessage(tr("声音"), text, QSystemTrayIcon::Warning, AudioBalloonMs);
-        return;
-    }
-    QMessageBox::warning(this, tr("声音"), text);
-}
-
-void MainWindow::showPauseButtonRunning()
+void RecordingPage::showPauseButtonRunning()
 {
     ui->pauseButton->setChecked(false);
     ui->pauseButton->setText(tr("暂停"));
     ui->pauseButton->setIcon(QIcon(QStringLiteral(":/images/pause.svg")));
 }
 
-void MainWindow::onTogglePause()
+void RecordingPage::onTogglePause()
 {
     if (!recorder->isRecording())
         return;
@@ -366,7 +381,7 @@ void MainWindow::onTogglePause()
                 return;
             }
             recorder->resumeRecording();
-            clockTimer->start(clockIntervalMs(ui->frameRateSlider->value()));
+            clockTimer->start(clockIntervalMs(startedConfig.frameRate));
             ui->timeLabel->setStyleSheet(QLatin1String(RunningTimeStyle));
             showPauseButtonRunning();
             setControlsEnabled(false);
@@ -379,15 +394,16 @@ void MainWindow::onTogglePause()
             ui->pauseButton->setIcon(QIcon(QStringLiteral(":/images/pause.svg")));
             ui->timeLabel->setStyleSheet(QLatin1String(RunningTimeStyle));
             ui->toggleButton->setEnabled(true);
-            clockTimer->start(clockIntervalMs(ui->frameRateSlider->value()));
+            clockTimer->start(clockIntervalMs(startedConfig.frameRate));
         } else {
             ui->pauseButton->setEnabled(false);
             ui->pauseButton->setChecked(false);
         }
     }
+    emit controlsChanged();
 }
 
-void MainWindow::updateTimer()
+void RecordingPage::updateTimer()
 {
     if (!recordingActive)
         return;
@@ -399,24 +415,17 @@ void MainWindow::updateTimer()
     updateLevelMeter();
     ui->timeLabel->setText(
         QTime(0, 0, 0, 0).addMSecs(static_cast<int>(elapsed)).toString(QStringLiteral("hh:mm:ss")));
+    emit controlsChanged();
 }
 
-void MainWindow::setControlsEnabled(bool enabled)
+void RecordingPage::setControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> locked = {
-        ui->recordButton,      ui->historyButton,       ui->converterButton,
-        ui->menuButton,        ui->recordModeCombo,     ui->qualityCombo,
-        ui->formatCombo,       ui->frameRateSlider,     ui->captureCursorCheck,
-        ui->recordMicrophoneCheck, ui->recordAudioCheck,
-        ui->qualityCombo_2,    ui->formatCombo_2,
-    };
-    for (QWidget *widget : locked)
+    for (QWidget *widget : {ui->recordModeCombo, ui->qualityCombo_2, ui->formatCombo_2})
         widget->setEnabled(enabled);
-    // A reset would retarget the recording; a pause does not unlock it.
-    ui->resetButton->setEnabled(enabled && !recordingActive);
+    emit controlsLocked(!enabled, recordingActive);
 }
 
-void MainWindow::closeSelectors()
+void RecordingPage::closeSelectors()
 {
     if (regionSelector) {
         disconnect(regionSelector, nullptr, this, nullptr);
@@ -430,7 +439,7 @@ void MainWindow::closeSelectors()
     windowSelector = nullptr;
 }
 
-void MainWindow::onRecordModeChanged(int index)
+void RecordingPage::onRecordModeChanged(int index)
 {
     closeSelectors();
     recordingConfig.mode = static_cast<RecordMode>(index);
@@ -439,20 +448,20 @@ void MainWindow::onRecordModeChanged(int index)
     if (index == Region) {
         regionSelector = new RegionSelector(this);
         regionSelector->setAttribute(Qt::WA_DeleteOnClose);
-        connect(regionSelector, &RegionSelector::regionSelected, this, &MainWindow::onRegionChosen);
+        connect(regionSelector, &RegionSelector::regionSelected, this, &RecordingPage::onRegionChosen);
         connect(regionSelector, &RegionSelector::selectionCancelled, this,
-                &MainWindow::onSelectionCancelled);
+                &RecordingPage::onSelectionCancelled);
         regionSelector->show();
         return;
     }
     if (index == Window && !capturesThroughPortal(Window)) {
         windowSelector = new WindowSelector(this);
         windowSelector->setAttribute(Qt::WA_DeleteOnClose);
-        connect(windowSelector, &WindowSelector::windowSelected, this, &MainWindow::onWindowChosen);
+        connect(windowSelector, &WindowSelector::windowSelected, this, &RecordingPage::onWindowChosen);
         connect(windowSelector, &WindowSelector::selectionCancelled, this,
-                &MainWindow::onSelectionCancelled);
+                &RecordingPage::onSelectionCancelled);
         connect(windowSelector, &WindowSelector::windowGeometryChanged, this,
-                &MainWindow::onWindowGeometryChanged);
+                &RecordingPage::onWindowGeometryChanged);
         windowSelector->show();
         windowSelector->refreshWindowList();
         return;
@@ -460,14 +469,13 @@ void MainWindow::onRecordModeChanged(int index)
     retargetCapture();
 }
 
-void MainWindow::retargetCapture()
+// The preview's refresh takes the new target to the recorder.
+void RecordingPage::retargetCapture()
 {
-    refreshCaptureArea();
-    pushConfig(recordingConfig);
     refreshPreview();
 }
 
-void MainWindow::onRegionChosen(const QRect &rect)
+void RecordingPage::onRegionChosen(const QRect &rect)
 {
     if (!rect.isValid())
         return;
@@ -475,24 +483,24 @@ void MainWindow::onRegionChosen(const QRect &rect)
     retargetCapture();
 }
 
-void MainWindow::onWindowChosen(WId id)
+void RecordingPage::onWindowChosen(WId id)
 {
     recordingConfig.windowId = id;
     retargetCapture();
 }
 
-void MainWindow::onWindowGeometryChanged(const QRect &rect)
+void RecordingPage::onWindowGeometryChanged(const QRect &rect)
 {
     recordingConfig.region = rect;
     retargetCapture();
 }
 
-void MainWindow::onSelectionCancelled()
+void RecordingPage::onSelectionCancelled()
 {
     ui->recordModeCombo->setCurrentIndex(FullScreen);
 }
 
-void MainWindow::refreshCaptureArea()
+void RecordingPage::refreshCaptureArea()
 {
     switch (recordingConfig.mode) {
     case FullScreen:
@@ -519,11 +527,22 @@ void MainWindow::refreshCaptureArea()
         }
         break;
     }
-    pushConfig(recordingConfig);
+    pushConfig();
 }
 
-void MainWindow::pushConfig(RecordingConfig config)
+// The page's options aimed at its target.
+RecordingConfig RecordingPage::targetedConfig() const
 {
+    RecordingConfig config = options->recordingOptions();
+    config.mode = recordingConfig.mode;
+    config.region = recordingConfig.region;
+    config.windowId = recordingConfig.windowId;
+    return config;
+}
+
+void RecordingPage::pushConfig()
+{
+    RecordingConfig config = targetedConfig();
     // Quality, format, frame rate and the audio flags belong to the start:
     // a running recording keeps the ones it was started with.
     if (recordingActive) {
@@ -534,4 +553,31 @@ void MainWindow::pushConfig(RecordingConfig config)
         config.recordSystemAudio = startedConfig.recordSystemAudio;
     }
     recorder->updateConfig(config);
+}
+
+void RecordingPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The generated retranslation re-selects the mode box's first item and puts
+// back the form's texts of the record button, the pause button and the
+// clock. None of that is a change of language: the selection and the texts
+// that show state are restored.
+void RecordingPage::retranslate()
+{
+    const int mode = ui->recordModeCombo->currentIndex();
+    const QString elapsed = ui->timeLabel->text();
+    {
+        const QSignalBlocker modeBlocker(ui->recordModeCombo);
+        ui->retranslateUi(this);
+        ui->recordModeCombo->setCurrentIndex(mode);
+    }
+    ui->timeLabel->setText(elapsed);
+    ui->toggleButton->setText(recordingActive        ? tr("停止")
+                              : recorder->isFinishing() ? tr("保存中…")
+                                                        : tr("开始"));
+    ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
 }

@@ -2,13 +2,13 @@
 // VEXLO_CAPTURE=portal): the desktop's own dialog picks the monitor or the
 // window, its choice of monitor is remembered, and the page stays live while
 // the dialog is open. A cancelled dialog starts nothing and says nothing.
-#include "app/mainwindow.h"
+#include "app/pages/recordingpage.h"
 
-#include "app/settingsstore.h"
 #include "capture/capturebackend.h"
 #include "capture/portalsession.h"
 #include "capture/portalsource.h"
-#include "ui_mainwindow.h"
+#include "core/settingsstore.h"
+#include "ui_recordingpage.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
@@ -21,25 +21,15 @@ const QString RestoreTokenKey = QStringLiteral("Recording/portalRestoreToken");
 constexpr int PortalAnswerMs = 2000;
 } // namespace
 
-void MainWindow::setupWaylandCapture()
+void RecordingPage::setupWaylandCapture()
 {
     portalCapture = capture::chosenBackend() == capture::Backend::Portal;
     if (!portalCapture)
         return;
     portalSourceTypes = capture::PortalSession::sourceTypes(PortalAnswerMs);
-    applyWaylandLimits();
 }
 
-// Also after a change of language, which puts back the form's tooltips.
-void MainWindow::applyWaylandLimits()
-{
-    if (!portalCapture)
-        return;
-    ui->highlightCheckBox->setEnabled(false);
-    ui->highlightCheckBox->setToolTip(tr("Wayland 桌面不向程序报告鼠标点击，无法高亮点击"));
-}
-
-bool MainWindow::capturesThroughPortal(RecordMode mode) const
+bool RecordingPage::capturesThroughPortal(RecordMode mode) const
 {
     if (!portalCapture)
         return false;
@@ -48,7 +38,7 @@ bool MainWindow::capturesThroughPortal(RecordMode mode) const
            || (portalSourceTypes > 0 && (portalSourceTypes & capture::PortalSession::WindowSource));
 }
 
-void MainWindow::startPortalCapture(const RecordingConfig &config)
+void RecordingPage::startPortalCapture(const RecordingConfig &config)
 {
     if (pendingPortal != nullptr)
         return;
@@ -57,7 +47,7 @@ void MainWindow::startPortalCapture(const RecordingConfig &config)
     choice.region = config.region;
     choice.pointer = config.captureCursor;
     choice.restoreToken = openSettingsStore()->value(RestoreTokenKey).toString();
-    choice.parentWindow = QStringLiteral("x11:%1").arg(quintptr(winId()), 0, 16);
+    choice.parentWindow = QStringLiteral("x11:%1").arg(quintptr(window()->winId()), 0, 16);
 
     auto *source = new capture::PortalSource(this);
     pendingPortal = source;
@@ -74,18 +64,20 @@ void MainWindow::startPortalCapture(const RecordingConfig &config)
     });
     // No second start while the desktop's dialog is open.
     ui->toggleButton->setEnabled(false);
+    emit controlsChanged();
     source->open(choice);
 }
 
-void MainWindow::endPortalStart(capture::PortalSource *source)
+void RecordingPage::endPortalStart(capture::PortalSource *source)
 {
     disconnect(source, nullptr, this, nullptr);
     source->deleteLater();
     pendingPortal = nullptr;
     ui->toggleButton->setEnabled(true);
+    emit controlsChanged();
 }
 
-void MainWindow::onPortalReady(capture::PortalSource *source, const RecordingConfig &config)
+void RecordingPage::onPortalReady(capture::PortalSource *source, const RecordingConfig &config)
 {
     disconnect(source, nullptr, this, nullptr);
     // Each start hands out a new token; the last one is the one that holds.
@@ -95,6 +87,7 @@ void MainWindow::onPortalReady(capture::PortalSource *source, const RecordingCon
     QTimer::singleShot(0, this, [this, source, config] {
         pendingPortal = nullptr;
         ui->toggleButton->setEnabled(true);
+        emit controlsChanged();
         source->setParent(nullptr);
         beginRecording(config, std::unique_ptr<capture::CaptureSource>(source));
     });
@@ -102,7 +95,7 @@ void MainWindow::onPortalReady(capture::PortalSource *source, const RecordingCon
 
 // Idle, nothing is shown from the desktop: a preview would open a sharing
 // session, and with it the desktop's dialog, just to fill the page.
-void MainWindow::showIdlePreviewText()
+void RecordingPage::showIdlePreviewText()
 {
     QGraphicsScene *scene = ensurePreviewScene();
     scene->clear();

@@ -105,6 +105,108 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     </message>
 </context>
 <context>
+    <name>HistoryPage</name>
+    <message>
+        <source>文件名</source>
+        <translation>Filename</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>还没有录制文件</source>
+        <translation>No recordings yet</translation>
+    </message>
+    <message>
+        <source>更多操作</source>
+        <translation>More actions</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>打开位置</source>
+        <translation>Open Location</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>删除所有</source>
+        <translation>Delete All</translation>
+    </message>
+    <message>
+        <source>删除文件</source>
+        <translation>Delete File</translation>
+    </message>
+    <message>
+        <source>确定要删除这个录制文件吗？</source>
+        <translation>Are you sure to delete this recording file?</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>这个文件正在录制，无法删除：%1</source>
+        <translation>This file is being recorded and cannot be deleted: %1</translation>
+    </message>
+    <message>
+        <source>无法删除文件 %1：%2</source>
+        <translation>Cannot delete the file %1: %2</translation>
+    </message>
+    <message>
+        <source>文件已不存在：%1</source>
+        <translation>The file no longer exists: %1</translation>
+    </message>
+    <message>
+        <source>清空所有</source>
+        <translation>Clear All</translation>
+    </message>
+    <message>
+        <source>确定要删除所有录制文件并清空列表吗？</source>
+        <translation>Are you sure to delete all recording files and clear the list?</translation>
+    </message>
+    <message>
+        <source>正在录制</source>
+        <translation>being recorded</translation>
+    </message>
+    <message>
+        <source>正在删除文件...</source>
+        <translation>Deleting files...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未能删除：</source>
+        <translation>
+            <numerusform>%n file could not be deleted:</numerusform>
+            <numerusform>%n files could not be deleted:</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>InputList</name>
     <message>
         <source>移除</source>
@@ -166,6 +268,212 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>Close</translation>
     </message>
     <message>
+        <source>敬请期待</source>
+        <translation>Coming Soon</translation>
+    </message>
+    <message>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+    <message>
+        <source>繁體中文</source>
+        <translation>繁體中文</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>About Us</translation>
+    </message>
+    <message>
+        <source>录制存档</source>
+        <translation>Recording Archive</translation>
+    </message>
+    <message>
+        <source>音视频转换</source>
+        <translation>Media Conversion</translation>
+    </message>
+    <message>
+        <source>退出确认</source>
+        <translation>Exit Confirmation</translation>
+    </message>
+    <message>
+        <source>确定要退出程序吗？</source>
+        <translation>Are you sure to exit the program?</translation>
+    </message>
+    <message>
+        <source>录制已开始</source>
+        <translation>Recording started</translation>
+    </message>
+    <message>
+        <source>Vexlo 正在后台录制</source>
+        <translation>Vexlo is recording in the background.</translation>
+    </message>
+    <message>
+        <source>程序已最小化到托盘</source>
+        <translation>App minimized to tray</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>Sound</translation>
+    </message>
+</context>
+<context>
+    <name>MediaConverter</name>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>一键转换</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>音频设置</source>
+        <translation>Audio Settings</translation>
+    </message>
+    <message>
+        <source>输出格式:</source>
+        <translation>Output Format:</translation>
+    </message>
+    <message>
+        <source>比特率:</source>
+        <translation>Bitrate:</translation>
+    </message>
+    <message>
+        <source>音频输出</source>
+        <translation>Audio Output</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>视频设置</source>
+        <translation>Video Settings</translation>
+    </message>
+    <message>
+        <source>质量设置:</source>
+        <translation>Quality Settings:</translation>
+    </message>
+    <message>
+        <source>视频输出</source>
+        <translation>Video Output</translation>
+    </message>
+    <message>
+        <source>高质量</source>
+        <translation>High Quality</translation>
+    </message>
+    <message>
+        <source>中等质量</source>
+        <translation>Medium Quality</translation>
+    </message>
+    <message>
+        <source>低质量</source>
+        <translation>Low Quality</translation>
+    </message>
+    <message>
+        <source>320k</source>
+        <translation>320k</translation>
+    </message>
+    <message>
+        <source>128k</source>
+        <translation>128k</translation>
+    </message>
+    <message>
+        <source>选择媒体文件</source>
+        <translation>Select Media Files</translation>
+    </message>
+    <message>
+        <source>选择音频输出目录</source>
+        <translation>Select Audio Output Directory</translation>
+    </message>
+    <message>
+        <source>选择视频输出目录</source>
+        <translation>Select Video Output Directory</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请先添加要转换的媒体文件</source>
+        <translation>Please add media files to convert first</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>转换正在进行中</source>
+        <translation>Conversion is in progress</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>The ffmpeg program was not found. Please install ffmpeg.</translation>
+    </message>
+    <message>
+        <source>正在转换媒体文件...</source>
+        <translation>Converting media files...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在转换 (%1/%2): %3</source>
+        <translation>Converting (%1/%2): %3</translation>
+    </message>
+    <message>
+        <source>不支持的文件类型: </source>
+        <translation>Unsupported file type: </translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>Complete</translation>
+    </message>
+    <message>
+        <source>所有媒体文件转换完成</source>
+        <translation>All media files converted successfully</translation>
+    </message>
+    <message>
+        <source>%1 个文件未能转换：</source>
+        <translation>%1 file(s) could not be converted:</translation>
+    </message>
+    <message>
+        <source>另有 %1 个，见详细信息。</source>
+        <translation>%1 more; see the details.</translation>
+    </message>
+    <message>
+        <source>（未完成的输出已删除）</source>
+        <translation> (the incomplete output was deleted)</translation>
+    </message>
+    <message>
+        <source>输出只有 %1，输入为 %2</source>
+        <translation>The output is only %1 long; the input is %2</translation>
+    </message>
+    <message>
+        <source>%1 个文件已转换，但有警告：</source>
+        <translation>%1 file(s) converted with a warning:</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
+        <translation>Media Files (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>Open output folder</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingPage</name>
+    <message>
         <source>开始</source>
         <translation>Start</translation>
     </message>
@@ -202,6 +510,238 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>SD</translation>
     </message>
     <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>系统音频</source>
+        <translation>System audio</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>请先选择有效的录制区域</source>
+        <translation>Please select a valid recording area first</translation>
+    </message>
+    <message>
+        <source>请先选择有效的窗口</source>
+        <translation>Please select a valid window first</translation>
+    </message>
+    <message>
+        <source>无法开始录制</source>
+        <translation>Failed to start recording</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>保存中…</source>
+        <translation>Saving…</translation>
+    </message>
+    <message>
+        <source>已录制的内容保存在：%1</source>
+        <translation>The recorded part was saved to: %1</translation>
+    </message>
+    <message>
+        <source>录制已停止</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Keep</translation>
+    </message>
+    <message>
+        <source>暂停/恢复录制时发生错误</source>
+        <translation>Error occurred while pausing/resuming recording</translation>
+    </message>
+    <message>
+        <source>开始录制后显示预览</source>
+        <translation>The preview appears once recording starts</translation>
+    </message>
+</context>
+<context>
+    <name>RegionSelector</name>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>拖动鼠标选择区域
+按ESC取消</source>
+        <translation>Drag mouse to select region
+Press ESC to cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenRecorder</name>
+    <message>
+        <source>捕获帧时发生错误: %1</source>
+        <translation>An error occurred while capturing a frame: %1</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg</source>
+        <translation>Failed to initialise FFmpeg</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败，录制已停止: %1</source>
+        <translation>Writing the video file failed; the recording was stopped: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出格式上下文</source>
+        <translation>Creating the output format context failed</translation>
+    </message>
+    <message>
+        <source>无法创建视频流</source>
+        <translation>Creating the video stream failed</translation>
+    </message>
+    <message>
+        <source>无法找到视频编码器</source>
+        <translation>No video encoder found</translation>
+    </message>
+    <message>
+        <source>无法分配视频编码器上下文</source>
+        <translation>Allocating the encoder context failed</translation>
+    </message>
+    <message>
+        <source>无法打开视频编码器</source>
+        <translation>Opening the video encoder failed</translation>
+    </message>
+    <message>
+        <source>无法复制视频编码器参数</source>
+        <translation>Copying the encoder parameters failed</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧</source>
+        <translation>Allocating the video frame failed</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧缓冲区</source>
+        <translation>Allocating the frame buffer failed</translation>
+    </message>
+    <message>
+        <source>无法打开输出文件</source>
+        <translation>Opening the output file failed</translation>
+    </message>
+    <message>
+        <source>无法写入文件头: %1</source>
+        <translation>Writing the file header failed: %1</translation>
+    </message>
+    <message>
+        <source>输出文件夹不是本地的绝对路径: %1</source>
+        <translation>The output folder is not an absolute local path: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹 %1: %2</source>
+        <translation>Could not create the output folder %1: %2</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
+        <translation>Only %1 MiB free on the output folder&apos;s disk; a recording needs at least %2 MiB to start</translation>
+    </message>
+    <message>
+        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
+        <translation>The output file or its folder was deleted or moved; the recording has stopped</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
+        <translation>Only %1 MiB left on the output folder&apos;s disk; the recording has stopped</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg: %1</source>
+        <translation>FFmpeg initialisation failed: %1</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败（%1），录制已停止</source>
+        <translation>Writing the video file failed (%1); the recording has stopped</translation>
+    </message>
+    <message>
+        <source>没有可用的声音服务器</source>
+        <translation>no sound server is available</translation>
+    </message>
+    <message>
+        <source>没有默认输入设备</source>
+        <translation>there is no default input device</translation>
+    </message>
+    <message>
+        <source>没有默认输出设备</source>
+        <translation>there is no default output device</translation>
+    </message>
+    <message>
+        <source>声音服务器拒绝录制: %1</source>
+        <translation>the sound server refused to record: %1</translation>
+    </message>
+    <message>
+        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
+        <translation>The microphone cannot be recorded (%1); this recording has no microphone sound.</translation>
+    </message>
+    <message>
+        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
+        <translation>System audio cannot be recorded (%1); this recording has no system audio.</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
+        <translation>The microphone was lost at %1 of the recording; the rest has no microphone sound.</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
+        <translation>System audio was lost at %1 of the recording; the rest has no system audio.</translation>
+    </message>
+    <message>
+        <source>无法找到音频编码器</source>
+        <translation>No audio encoder found</translation>
+    </message>
+    <message>
+        <source>无法创建音频流</source>
+        <translation>Creating the audio stream failed</translation>
+    </message>
+    <message>
+        <source>无法打开音频编码器</source>
+        <translation>Opening the audio encoder failed</translation>
+    </message>
+    <message>
+        <source>屏幕共享已被桌面结束</source>
+        <translation>The desktop ended the screen sharing</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotice</name>
+    <message>
+        <source>Wayland 会话</source>
+        <translation>Wayland session</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
+要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
+        <translation>This desktop is a Wayland session. Vexlo runs through the X11 compatibility server and sees only the windows of X11 programs: in full-screen and region recordings everything outside those windows is black, and window recording can choose only windows of X11 programs.
+To record the whole desktop, log out and log in to an X11 (Xorg) session.</translation>
+    </message>
+    <message>
+        <source>不再显示</source>
+        <translation>Do not show again</translation>
+    </message>
+    <message>
+        <source>• 无法高亮鼠标点击。</source>
+        <translation>• Mouse clicks cannot be highlighted.</translation>
+    </message>
+    <message>
+        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
+        <translation>• The desktop does not share windows: window recording can choose only windows of X11 programs.</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
+        <translation>This desktop is a Wayland session; recording goes through the desktop&apos;s screen sharing. Compared with an X11 session, these still differ:</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPage</name>
+    <message>
         <source>录制配置</source>
         <translation>Recording</translation>
     </message>
@@ -236,6 +776,18 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>画质</source>
         <translation>Video quality​​</translation>
+    </message>
+    <message>
+        <source>超清</source>
+        <translation>Ultra HD</translation>
+    </message>
+    <message>
+        <source>高清</source>
+        <translation>HD</translation>
+    </message>
+    <message>
+        <source>标清</source>
+        <translation>SD</translation>
     </message>
     <message>
         <source>格式</source>
@@ -394,8 +946,16 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>Pause/Resume Recording</translation>
     </message>
     <message>
+        <source>全局快捷键（程序在后台时也有效）</source>
+        <translation>System-wide shortcuts (also while Vexlo is in the background)</translation>
+    </message>
+    <message>
         <source>保存配置</source>
         <translation>Save Configuration</translation>
+    </message>
+    <message>
+        <source>高级配置</source>
+        <translation>Advanced</translation>
     </message>
     <message>
         <source>开机启动</source>
@@ -434,10 +994,6 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>Restore defaults</translation>
     </message>
     <message>
-        <source>敬请期待</source>
-        <translation>Coming Soon</translation>
-    </message>
-    <message>
         <source>重置确认</source>
         <translation>Reset Confirmation</translation>
     </message>
@@ -454,76 +1010,22 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>All settings have been restored to their defaults.</translation>
     </message>
     <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Keep</translation>
-    </message>
-    <message>
-        <source>简体中文</source>
-        <translation>简体中文</translation>
-    </message>
-    <message>
-        <source>繁體中文</source>
-        <translation>繁體中文</translation>
-    </message>
-    <message>
-        <source>English</source>
-        <translation>English</translation>
-    </message>
-    <message>
-        <source>关于我们</source>
-        <translation>About Us</translation>
-    </message>
-    <message>
-        <source>录制存档</source>
-        <translation>Recording Archive</translation>
-    </message>
-    <message>
-        <source>音视频转换</source>
-        <translation>Media Conversion</translation>
-    </message>
-    <message>
-        <source>退出确认</source>
-        <translation>Exit Confirmation</translation>
-    </message>
-    <message>
-        <source>确定要退出程序吗？</source>
-        <translation>Are you sure to exit the program?</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>请先选择有效的录制区域</source>
-        <translation>Please select a valid recording area first</translation>
-    </message>
-    <message>
-        <source>请先选择有效的窗口</source>
-        <translation>Please select a valid window first</translation>
-    </message>
-    <message>
-        <source>无法开始录制</source>
-        <translation>Failed to start recording</translation>
-    </message>
-    <message>
-        <source>录制已开始</source>
-        <translation>Recording started</translation>
-    </message>
-    <message>
-        <source>Vexlo 正在后台录制</source>
-        <translation>Vexlo is recording in the background.</translation>
-    </message>
-    <message>
-        <source>暂停/恢复录制时发生错误</source>
-        <translation>Error occurred while pausing/resuming recording</translation>
+        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
+        <translation>Wayland desktops do not tell programs about mouse clicks, so clicks cannot be highlighted</translation>
     </message>
     <message>
         <source>选择输出目录</source>
         <translation>Select Output Directory</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>输出目录必须是本机上的文件夹：
+%1</source>
+        <translation>The output folder must be a folder on this computer:
+%1</translation>
     </message>
     <message>
         <source>选择水印颜色</source>
@@ -538,12 +1040,20 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <translation>Images (*.png *.jpg *.jpeg *.bmp)</translation>
     </message>
     <message>
+        <source>桌面没有提供全局快捷键服务</source>
+        <translation>The desktop offers no system-wide shortcut service</translation>
+    </message>
+    <message>
         <source>冲突</source>
         <translation>Conflict</translation>
     </message>
     <message>
         <source>不能使用与暂停相同的快捷键</source>
         <translation>Cannot use the same shortcut key as pause</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
     </message>
     <message>
         <source>快捷键不能为空</source>
@@ -565,6 +1075,36 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>快捷键设置已保存</source>
         <translation>Shortcut key settings have been saved</translation>
     </message>
+</context>
+<context>
+    <name>ShortcutController</name>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法设置全局快捷键：%1</source>
+        <translation>Cannot set up the system-wide shortcuts: %1</translation>
+    </message>
+    <message>
+        <source>开始录制/停止录制</source>
+        <translation>Start/Stop Recording</translation>
+    </message>
+    <message>
+        <source>暂停录制/继续录制</source>
+        <translation>Pause/Resume Recording</translation>
+    </message>
+    <message>
+        <source>冲突</source>
+        <translation>Conflict</translation>
+    </message>
+    <message>
+        <source>快捷键 %1 已被其他程序占用</source>
+        <translation>The shortcut %1 is taken by another program</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
     <message>
         <source>恢复窗口</source>
         <translation>Restore window</translation>
@@ -572,163 +1112,6 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>退出</source>
         <translation>Exit</translation>
-    </message>
-    <message>
-        <source>程序已最小化到托盘</source>
-        <translation>App minimized to tray</translation>
-    </message>
-    <message>
-        <source>保存中…</source>
-        <translation>Saving…</translation>
-    </message>
-    <message>
-        <source>文件名</source>
-        <translation>Filename</translation>
-    </message>
-    <message>
-        <source>大小</source>
-        <translation>Size</translation>
-    </message>
-    <message>
-        <source>日期</source>
-        <translation>Date</translation>
-    </message>
-    <message>
-        <source>时长</source>
-        <translation>Duration</translation>
-    </message>
-    <message>
-        <source>操作</source>
-        <translation>Action</translation>
-    </message>
-    <message>
-        <source>播放</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <source>打开位置</source>
-        <translation>Open Location</translation>
-    </message>
-    <message>
-        <source>删除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <source>删除所有</source>
-        <translation>Delete All</translation>
-    </message>
-    <message>
-        <source>删除文件</source>
-        <translation>Delete File</translation>
-    </message>
-    <message>
-        <source>确定要删除这个录制文件吗？</source>
-        <translation>Are you sure to delete this recording file?</translation>
-    </message>
-    <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>这个文件正在录制，无法删除：%1</source>
-        <translation>This file is being recorded and cannot be deleted: %1</translation>
-    </message>
-    <message>
-        <source>无法删除文件 %1：%2</source>
-        <translation>Cannot delete the file %1: %2</translation>
-    </message>
-    <message>
-        <source>文件已不存在：%1</source>
-        <translation>The file no longer exists: %1</translation>
-    </message>
-    <message>
-        <source>清空所有</source>
-        <translation>Clear All</translation>
-    </message>
-    <message>
-        <source>确定要删除所有录制文件并清空列表吗？</source>
-        <translation>Are you sure to delete all recording files and clear the list?</translation>
-    </message>
-    <message>
-        <source>正在录制</source>
-        <translation>being recorded</translation>
-    </message>
-    <message>
-        <source>正在删除文件...</source>
-        <translation>Deleting files...</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n 个文件未能删除：</source>
-        <translation>
-            <numerusform>%n file could not be deleted:</numerusform>
-            <numerusform>%n files could not be deleted:</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>已录制的内容保存在：%1</source>
-        <translation>The recorded part was saved to: %1</translation>
-    </message>
-    <message>
-        <source>录制已停止</source>
-        <translation>Recording stopped</translation>
-    </message>
-    <message>
-        <source>输出目录必须是本机上的文件夹：
-%1</source>
-        <translation>The output folder must be a folder on this computer:
-%1</translation>
-    </message>
-    <message>
-        <source>麦克风</source>
-        <translation>Microphone</translation>
-    </message>
-    <message>
-        <source>系统音频</source>
-        <translation>System audio</translation>
-    </message>
-    <message>
-        <source>声音</source>
-        <translation>Sound</translation>
-    </message>
-    <message>
-        <source>Vexlo - 录制中 %1</source>
-        <translation>Vexlo - Recording %1</translation>
-    </message>
-    <message>
-        <source>还没有录制文件</source>
-        <translation>No recordings yet</translation>
-    </message>
-    <message>
-        <source>更多操作</source>
-        <translation>More actions</translation>
-    </message>
-    <message>
-        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
-        <translation>Wayland desktops do not tell programs about mouse clicks, so clicks cannot be highlighted</translation>
-    </message>
-    <message>
-        <source>开始录制后显示预览</source>
-        <translation>The preview appears once recording starts</translation>
-    </message>
-    <message>
-        <source>全局快捷键（程序在后台时也有效）</source>
-        <translation>System-wide shortcuts (also while Vexlo is in the background)</translation>
-    </message>
-    <message>
-        <source>无法设置全局快捷键：%1</source>
-        <translation>Cannot set up the system-wide shortcuts: %1</translation>
-    </message>
-    <message>
-        <source>桌面没有提供全局快捷键服务</source>
-        <translation>The desktop offers no system-wide shortcut service</translation>
-    </message>
-    <message>
-        <source>快捷键 %1 已被其他程序占用</source>
-        <translation>The shortcut %1 is taken by another program</translation>
     </message>
     <message>
         <source>停止录制</source>
@@ -746,341 +1129,13 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>暂停录制</source>
         <translation>Pause recording</translation>
     </message>
-</context>
-<context>
-    <name>MediaConverter</name>
     <message>
-        <source>添加</source>
-        <translation>Add</translation>
+        <source>Vexlo - 录制中 %1</source>
+        <translation>Vexlo - Recording %1</translation>
     </message>
     <message>
-        <source>清空</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>一键转换</source>
-        <translation>Convert</translation>
-    </message>
-    <message>
-        <source>音频设置</source>
-        <translation>Audio Settings</translation>
-    </message>
-    <message>
-        <source>输出格式:</source>
-        <translation>Output Format:</translation>
-    </message>
-    <message>
-        <source>比特率:</source>
-        <translation>Bitrate:</translation>
-    </message>
-    <message>
-        <source>音频输出</source>
-        <translation>Audio Output</translation>
-    </message>
-    <message>
-        <source>选择</source>
-        <translation>Select</translation>
-    </message>
-    <message>
-        <source>视频设置</source>
-        <translation>Video Settings</translation>
-    </message>
-    <message>
-        <source>质量设置:</source>
-        <translation>Quality Settings:</translation>
-    </message>
-    <message>
-        <source>视频输出</source>
-        <translation>Video Output</translation>
-    </message>
-    <message>
-        <source>高质量</source>
-        <translation>High Quality</translation>
-    </message>
-    <message>
-        <source>中等质量</source>
-        <translation>Medium Quality</translation>
-    </message>
-    <message>
-        <source>低质量</source>
-        <translation>Low Quality</translation>
-    </message>
-    <message>
-        <source>320k</source>
-        <translation>320k</translation>
-    </message>
-    <message>
-        <source>128k</source>
-        <translation>128k</translation>
-    </message>
-    <message>
-        <source>选择媒体文件</source>
-        <translation>Select Media Files</translation>
-    </message>
-    <message>
-        <source>选择音频输出目录</source>
-        <translation>Select Audio Output Directory</translation>
-    </message>
-    <message>
-        <source>选择视频输出目录</source>
-        <translation>Select Video Output Directory</translation>
-    </message>
-    <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>请先添加要转换的媒体文件</source>
-        <translation>Please add media files to convert first</translation>
-    </message>
-    <message>
-        <source>信息</source>
-        <translation>Information</translation>
-    </message>
-    <message>
-        <source>转换正在进行中</source>
-        <translation>Conversion is in progress</translation>
-    </message>
-    <message>
-        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
-        <translation>The ffmpeg program was not found. Please install ffmpeg.</translation>
-    </message>
-    <message>
-        <source>正在转换媒体文件...</source>
-        <translation>Converting media files...</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>正在转换 (%1/%2): %3</source>
-        <translation>Converting (%1/%2): %3</translation>
-    </message>
-    <message>
-        <source>不支持的文件类型: </source>
-        <translation>Unsupported file type: </translation>
-    </message>
-    <message>
-        <source>完成</source>
-        <translation>Complete</translation>
-    </message>
-    <message>
-        <source>所有媒体文件转换完成</source>
-        <translation>All media files converted successfully</translation>
-    </message>
-    <message>
-        <source>%1 个文件未能转换：</source>
-        <translation>%1 file(s) could not be converted:</translation>
-    </message>
-    <message>
-        <source>另有 %1 个，见详细信息。</source>
-        <translation>%1 more; see the details.</translation>
-    </message>
-    <message>
-        <source>（未完成的输出已删除）</source>
-        <translation> (the incomplete output was deleted)</translation>
-    </message>
-    <message>
-        <source>输出只有 %1，输入为 %2</source>
-        <translation>The output is only %1 long; the input is %2</translation>
-    </message>
-    <message>
-        <source>%1 个文件已转换，但有警告：</source>
-        <translation>%1 file(s) converted with a warning:</translation>
-    </message>
-    <message>
-        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
-        <translation>Media Files (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
-    </message>
-    <message>
-        <source>打开输出文件夹</source>
-        <translation>Open output folder</translation>
-    </message>
-</context>
-<context>
-    <name>RegionSelector</name>
-    <message>
-        <source>确认</source>
-        <translation>Confirm</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>拖动鼠标选择区域
-按ESC取消</source>
-        <translation>Drag mouse to select region
-Press ESC to cancel</translation>
-    </message>
-</context>
-<context>
-    <name>ScreenRecorder</name>
-    <message>
-        <source>捕获帧时发生错误: %1</source>
-        <translation>An error occurred while capturing a frame: %1</translation>
-    </message>
-    <message>
-        <source>无法初始化FFmpeg</source>
-        <translation>Failed to initialise FFmpeg</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败，录制已停止: %1</source>
-        <translation>Writing the video file failed; the recording was stopped: %1</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败，录制已停止</source>
-        <translation type="vanished">Writing the video file failed; the recording was stopped</translation>
-    </message>
-    <message>
-        <source>停止录制时发生错误: %1</source>
-        <translation type="vanished">An error occurred while stopping the recording: %1</translation>
-    </message>
-    <message>
-        <source>无法创建输出格式上下文</source>
-        <translation>Creating the output format context failed</translation>
-    </message>
-    <message>
-        <source>无法创建视频流</source>
-        <translation>Creating the video stream failed</translation>
-    </message>
-    <message>
-        <source>无法找到视频编码器</source>
-        <translation>No video encoder found</translation>
-    </message>
-    <message>
-        <source>无法分配视频编码器上下文</source>
-        <translation>Allocating the encoder context failed</translation>
-    </message>
-    <message>
-        <source>无法打开视频编码器</source>
-        <translation>Opening the video encoder failed</translation>
-    </message>
-    <message>
-        <source>无法复制视频编码器参数</source>
-        <translation>Copying the encoder parameters failed</translation>
-    </message>
-    <message>
-        <source>无法分配视频帧</source>
-        <translation>Allocating the video frame failed</translation>
-    </message>
-    <message>
-        <source>无法分配视频帧缓冲区</source>
-        <translation>Allocating the frame buffer failed</translation>
-    </message>
-    <message>
-        <source>无法打开输出文件</source>
-        <translation>Opening the output file failed</translation>
-    </message>
-    <message>
-        <source>无法写入文件头: %1</source>
-        <translation>Writing the file header failed: %1</translation>
-    </message>
-    <message>
-        <source>输出文件夹不是本地的绝对路径: %1</source>
-        <translation>The output folder is not an absolute local path: %1</translation>
-    </message>
-    <message>
-        <source>无法创建输出文件夹 %1: %2</source>
-        <translation>Could not create the output folder %1: %2</translation>
-    </message>
-    <message>
-        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
-        <translation>Only %1 MiB free on the output folder&apos;s disk; a recording needs at least %2 MiB to start</translation>
-    </message>
-    <message>
-        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
-        <translation>The output file or its folder was deleted or moved; the recording has stopped</translation>
-    </message>
-    <message>
-        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
-        <translation>Only %1 MiB left on the output folder&apos;s disk; the recording has stopped</translation>
-    </message>
-    <message>
-        <source>无法初始化FFmpeg: %1</source>
-        <translation>FFmpeg initialisation failed: %1</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败（%1），录制已停止</source>
-        <translation>Writing the video file failed (%1); the recording has stopped</translation>
-    </message>
-    <message>
-        <source>没有可用的声音服务器</source>
-        <translation>no sound server is available</translation>
-    </message>
-    <message>
-        <source>没有默认输入设备</source>
-        <translation>there is no default input device</translation>
-    </message>
-    <message>
-        <source>没有默认输出设备</source>
-        <translation>there is no default output device</translation>
-    </message>
-    <message>
-        <source>声音服务器拒绝录制: %1</source>
-        <translation>the sound server refused to record: %1</translation>
-    </message>
-    <message>
-        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
-        <translation>The microphone cannot be recorded (%1); this recording has no microphone sound.</translation>
-    </message>
-    <message>
-        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
-        <translation>System audio cannot be recorded (%1); this recording has no system audio.</translation>
-    </message>
-    <message>
-        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
-        <translation>The microphone was lost at %1 of the recording; the rest has no microphone sound.</translation>
-    </message>
-    <message>
-        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
-        <translation>System audio was lost at %1 of the recording; the rest has no system audio.</translation>
-    </message>
-    <message>
-        <source>无法找到音频编码器</source>
-        <translation>No audio encoder found</translation>
-    </message>
-    <message>
-        <source>无法创建音频流</source>
-        <translation>Creating the audio stream failed</translation>
-    </message>
-    <message>
-        <source>无法打开音频编码器</source>
-        <translation>Opening the audio encoder failed</translation>
-    </message>
-    <message>
-        <source>屏幕共享已被桌面结束</source>
-        <translation>The desktop ended the screen sharing</translation>
-    </message>
-</context>
-<context>
-    <name>SessionNotice</name>
-    <message>
-        <source>Wayland 会话</source>
-        <translation>Wayland session</translation>
-    </message>
-    <message>
-        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
-要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
-        <translation>This desktop is a Wayland session. Vexlo runs through the X11 compatibility server and sees only the windows of X11 programs: in full-screen and region recordings everything outside those windows is black, and window recording can choose only windows of X11 programs.
-To record the whole desktop, log out and log in to an X11 (Xorg) session.</translation>
-    </message>
-    <message>
-        <source>不再显示</source>
-        <translation>Do not show again</translation>
-    </message>
-    <message>
-        <source>• 无法高亮鼠标点击。</source>
-        <translation>• Mouse clicks cannot be highlighted.</translation>
-    </message>
-    <message>
-        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
-        <translation>• The desktop does not share windows: window recording can choose only windows of X11 programs.</translation>
-    </message>
-    <message>
-        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
-        <translation>This desktop is a Wayland session; recording goes through the desktop&apos;s screen sharing. Compared with an X11 session, these still differ:</translation>
+        <source>Vexlo</source>
+        <translation>Vexlo</translation>
     </message>
 </context>
 <context>

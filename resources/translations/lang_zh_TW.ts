@@ -105,6 +105,107 @@
     </message>
 </context>
 <context>
+    <name>HistoryPage</name>
+    <message>
+        <source>文件名</source>
+        <translation>檔名</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>大小</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>時長</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>还没有录制文件</source>
+        <translation>還沒有錄製檔案</translation>
+    </message>
+    <message>
+        <source>更多操作</source>
+        <translation>更多操作</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>打开位置</source>
+        <translation>開啟位置</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>删除所有</source>
+        <translation>刪除所有</translation>
+    </message>
+    <message>
+        <source>删除文件</source>
+        <translation>刪除檔案</translation>
+    </message>
+    <message>
+        <source>确定要删除这个录制文件吗？</source>
+        <translation>確定要刪除這個錄製檔案嗎？</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>这个文件正在录制，无法删除：%1</source>
+        <translation>這個檔案正在錄製，無法刪除：%1</translation>
+    </message>
+    <message>
+        <source>无法删除文件 %1：%2</source>
+        <translation>無法刪除檔案 %1：%2</translation>
+    </message>
+    <message>
+        <source>文件已不存在：%1</source>
+        <translation>檔案已不存在：%1</translation>
+    </message>
+    <message>
+        <source>清空所有</source>
+        <translation>清空所有</translation>
+    </message>
+    <message>
+        <source>确定要删除所有录制文件并清空列表吗？</source>
+        <translation>確定要刪除所有錄製檔案並清空列表嗎？</translation>
+    </message>
+    <message>
+        <source>正在录制</source>
+        <translation>正在錄製</translation>
+    </message>
+    <message>
+        <source>正在删除文件...</source>
+        <translation>正在刪除檔案...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未能删除：</source>
+        <translation>
+            <numerusform>%n 個檔案未能刪除：</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>InputList</name>
     <message>
         <source>移除</source>
@@ -166,6 +267,212 @@
         <translation>關閉</translation>
     </message>
     <message>
+        <source>敬请期待</source>
+        <translation>敬請期待</translation>
+    </message>
+    <message>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+    <message>
+        <source>繁體中文</source>
+        <translation>繁體中文</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>關於我們</translation>
+    </message>
+    <message>
+        <source>录制存档</source>
+        <translation>錄製存檔</translation>
+    </message>
+    <message>
+        <source>音视频转换</source>
+        <translation>影音轉換</translation>
+    </message>
+    <message>
+        <source>退出确认</source>
+        <translation>結束確認</translation>
+    </message>
+    <message>
+        <source>确定要退出程序吗？</source>
+        <translation>確定要結束程式嗎？</translation>
+    </message>
+    <message>
+        <source>录制已开始</source>
+        <translation>錄製已開始</translation>
+    </message>
+    <message>
+        <source>Vexlo 正在后台录制</source>
+        <translation>Vexlo 正在背景錄製</translation>
+    </message>
+    <message>
+        <source>程序已最小化到托盘</source>
+        <translation>程式已最小化到系統匣</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>聲音</translation>
+    </message>
+</context>
+<context>
+    <name>MediaConverter</name>
+    <message>
+        <source>添加</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>一键转换</source>
+        <translation>一鍵轉換</translation>
+    </message>
+    <message>
+        <source>音频设置</source>
+        <translation>音訊設定</translation>
+    </message>
+    <message>
+        <source>输出格式:</source>
+        <translation>輸出格式:</translation>
+    </message>
+    <message>
+        <source>比特率:</source>
+        <translation>位元率:</translation>
+    </message>
+    <message>
+        <source>音频输出</source>
+        <translation>音訊輸出</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>選擇</translation>
+    </message>
+    <message>
+        <source>视频设置</source>
+        <translation>影片設定</translation>
+    </message>
+    <message>
+        <source>质量设置:</source>
+        <translation>品質設定:</translation>
+    </message>
+    <message>
+        <source>视频输出</source>
+        <translation>影片輸出</translation>
+    </message>
+    <message>
+        <source>高质量</source>
+        <translation>高品質</translation>
+    </message>
+    <message>
+        <source>中等质量</source>
+        <translation>中等品質</translation>
+    </message>
+    <message>
+        <source>低质量</source>
+        <translation>低品質</translation>
+    </message>
+    <message>
+        <source>320k</source>
+        <translation>320k</translation>
+    </message>
+    <message>
+        <source>128k</source>
+        <translation>128k</translation>
+    </message>
+    <message>
+        <source>选择媒体文件</source>
+        <translation>選擇媒體檔案</translation>
+    </message>
+    <message>
+        <source>选择音频输出目录</source>
+        <translation>選擇音訊輸出目錄</translation>
+    </message>
+    <message>
+        <source>选择视频输出目录</source>
+        <translation>選擇影片輸出目錄</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>请先添加要转换的媒体文件</source>
+        <translation>請先新增要轉換的媒體檔案</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>資訊</translation>
+    </message>
+    <message>
+        <source>转换正在进行中</source>
+        <translation>轉換正在進行中</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>未找到 ffmpeg 程式，請先安裝 ffmpeg。</translation>
+    </message>
+    <message>
+        <source>正在转换媒体文件...</source>
+        <translation>正在轉換媒體檔案...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>正在转换 (%1/%2): %3</source>
+        <translation>正在轉換 (%1/%2): %3</translation>
+    </message>
+    <message>
+        <source>不支持的文件类型: </source>
+        <translation>不支援的檔案類型: </translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>所有媒体文件转换完成</source>
+        <translation>所有媒體檔案轉換完成</translation>
+    </message>
+    <message>
+        <source>%1 个文件未能转换：</source>
+        <translation>%1 個檔案未能轉換：</translation>
+    </message>
+    <message>
+        <source>另有 %1 个，见详细信息。</source>
+        <translation>另有 %1 個，見詳細資訊。</translation>
+    </message>
+    <message>
+        <source>（未完成的输出已删除）</source>
+        <translation>（未完成的輸出已刪除）</translation>
+    </message>
+    <message>
+        <source>输出只有 %1，输入为 %2</source>
+        <translation>輸出只有 %1，輸入為 %2</translation>
+    </message>
+    <message>
+        <source>%1 个文件已转换，但有警告：</source>
+        <translation>%1 個檔案已轉換，但有警告：</translation>
+    </message>
+    <message>
+        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
+        <translation>媒體檔案 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>開啟輸出資料夾</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingPage</name>
+    <message>
         <source>开始</source>
         <translation>開始</translation>
     </message>
@@ -202,6 +509,238 @@
         <translation>標準畫質</translation>
     </message>
     <message>
+        <source>麦克风</source>
+        <translation>麥克風</translation>
+    </message>
+    <message>
+        <source>系统音频</source>
+        <translation>系統音訊</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>请先选择有效的录制区域</source>
+        <translation>請先選擇有效的錄製區域</translation>
+    </message>
+    <message>
+        <source>请先选择有效的窗口</source>
+        <translation>請先選擇有效的視窗</translation>
+    </message>
+    <message>
+        <source>无法开始录制</source>
+        <translation>無法開始錄製</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>保存中…</source>
+        <translation>儲存中…</translation>
+    </message>
+    <message>
+        <source>已录制的内容保存在：%1</source>
+        <translation>已錄製的內容儲存在：%1</translation>
+    </message>
+    <message>
+        <source>录制已停止</source>
+        <translation>錄製已停止</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>暂停/恢复录制时发生错误</source>
+        <translation>暫停/恢復錄製時發生錯誤</translation>
+    </message>
+    <message>
+        <source>开始录制后显示预览</source>
+        <translation>開始錄製後顯示預覽</translation>
+    </message>
+</context>
+<context>
+    <name>RegionSelector</name>
+    <message>
+        <source>确认</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>拖动鼠标选择区域
+按ESC取消</source>
+        <translation>拖曳滑鼠選擇區域
+按ESC取消</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenRecorder</name>
+    <message>
+        <source>捕获帧时发生错误: %1</source>
+        <translation>擷取影格時發生錯誤: %1</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg</source>
+        <translation>無法初始化FFmpeg</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败，录制已停止: %1</source>
+        <translation>寫入影片檔案失敗，錄製已停止: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出格式上下文</source>
+        <translation>無法建立輸出格式上下文</translation>
+    </message>
+    <message>
+        <source>无法创建视频流</source>
+        <translation>無法建立影片串流</translation>
+    </message>
+    <message>
+        <source>无法找到视频编码器</source>
+        <translation>無法找到影片編碼器</translation>
+    </message>
+    <message>
+        <source>无法分配视频编码器上下文</source>
+        <translation>無法分配影片編碼器上下文</translation>
+    </message>
+    <message>
+        <source>无法打开视频编码器</source>
+        <translation>無法開啟影片編碼器</translation>
+    </message>
+    <message>
+        <source>无法复制视频编码器参数</source>
+        <translation>無法複製影片編碼器參數</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧</source>
+        <translation>無法分配影格</translation>
+    </message>
+    <message>
+        <source>无法分配视频帧缓冲区</source>
+        <translation>無法分配影格緩衝區</translation>
+    </message>
+    <message>
+        <source>无法打开输出文件</source>
+        <translation>無法開啟輸出檔案</translation>
+    </message>
+    <message>
+        <source>无法写入文件头: %1</source>
+        <translation>無法寫入檔案標頭: %1</translation>
+    </message>
+    <message>
+        <source>输出文件夹不是本地的绝对路径: %1</source>
+        <translation>輸出資料夾不是本機的絕對路徑: %1</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹 %1: %2</source>
+        <translation>無法建立輸出資料夾 %1: %2</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
+        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，開始錄製至少需要 %2 MiB</translation>
+    </message>
+    <message>
+        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
+        <translation>輸出檔案或其資料夾已被刪除或移走，錄製已停止</translation>
+    </message>
+    <message>
+        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
+        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，錄製已停止</translation>
+    </message>
+    <message>
+        <source>无法初始化FFmpeg: %1</source>
+        <translation>無法初始化FFmpeg: %1</translation>
+    </message>
+    <message>
+        <source>写入视频文件失败（%1），录制已停止</source>
+        <translation>寫入影片檔案失敗（%1），錄製已停止</translation>
+    </message>
+    <message>
+        <source>没有可用的声音服务器</source>
+        <translation>沒有可用的聲音伺服器</translation>
+    </message>
+    <message>
+        <source>没有默认输入设备</source>
+        <translation>沒有預設輸入裝置</translation>
+    </message>
+    <message>
+        <source>没有默认输出设备</source>
+        <translation>沒有預設輸出裝置</translation>
+    </message>
+    <message>
+        <source>声音服务器拒绝录制: %1</source>
+        <translation>聲音伺服器拒絕錄製: %1</translation>
+    </message>
+    <message>
+        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
+        <translation>無法錄製麥克風（%1），本次錄製不含麥克風聲音。</translation>
+    </message>
+    <message>
+        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
+        <translation>無法錄製系統音訊（%1），本次錄製不含系統音訊。</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
+        <translation>錄製到 %1 時失去了麥克風，之後的部分沒有麥克風聲音。</translation>
+    </message>
+    <message>
+        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
+        <translation>錄製到 %1 時失去了系統音訊，之後的部分沒有系統音訊。</translation>
+    </message>
+    <message>
+        <source>无法找到音频编码器</source>
+        <translation>無法找到音訊編碼器</translation>
+    </message>
+    <message>
+        <source>无法创建音频流</source>
+        <translation>無法建立音訊串流</translation>
+    </message>
+    <message>
+        <source>无法打开音频编码器</source>
+        <translation>無法開啟音訊編碼器</translation>
+    </message>
+    <message>
+        <source>屏幕共享已被桌面结束</source>
+        <translation>螢幕分享已被桌面結束</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotice</name>
+    <message>
+        <source>Wayland 会话</source>
+        <translation>Wayland 工作階段</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
+要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
+        <translation>目前桌面是 Wayland 工作階段。Vexlo 透過 X11 相容服務執行，只能看到 X11 程式的視窗：全螢幕和區域錄製中，這些視窗以外的部分都是黑色，視窗錄製也只能選擇 X11 程式的視窗。
+要錄製整個桌面，請登出後選擇 X11（Xorg）工作階段登入。</translation>
+    </message>
+    <message>
+        <source>不再显示</source>
+        <translation>不再顯示</translation>
+    </message>
+    <message>
+        <source>• 无法高亮鼠标点击。</source>
+        <translation>• 無法醒目提示滑鼠點擊。</translation>
+    </message>
+    <message>
+        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
+        <translation>• 桌面不提供視窗分享：視窗錄製只能選擇 X11 程式的視窗。</translation>
+    </message>
+    <message>
+        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
+        <translation>目前桌面是 Wayland 工作階段，錄製透過桌面的螢幕分享進行。與 X11 工作階段相比，仍有以下不同：</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPage</name>
+    <message>
         <source>录制配置</source>
         <translation>錄製設定</translation>
     </message>
@@ -236,6 +775,18 @@
     <message>
         <source>画质</source>
         <translation>畫質</translation>
+    </message>
+    <message>
+        <source>超清</source>
+        <translation>超高畫質</translation>
+    </message>
+    <message>
+        <source>高清</source>
+        <translation>高畫質</translation>
+    </message>
+    <message>
+        <source>标清</source>
+        <translation>標準畫質</translation>
     </message>
     <message>
         <source>格式</source>
@@ -394,8 +945,16 @@
         <translation>暫停錄製/繼續錄製</translation>
     </message>
     <message>
+        <source>全局快捷键（程序在后台时也有效）</source>
+        <translation>全域快捷鍵（程式在背景時也有效）</translation>
+    </message>
+    <message>
         <source>保存配置</source>
         <translation>儲存設定</translation>
+    </message>
+    <message>
+        <source>高级配置</source>
+        <translation>進階設定</translation>
     </message>
     <message>
         <source>开机启动</source>
@@ -434,10 +993,6 @@
         <translation>還原預設設定</translation>
     </message>
     <message>
-        <source>敬请期待</source>
-        <translation>敬請期待</translation>
-    </message>
-    <message>
         <source>重置确认</source>
         <translation>重設確認</translation>
     </message>
@@ -454,76 +1009,22 @@
         <translation>所有設定已還原為預設值。</translation>
     </message>
     <message>
-        <source>停止</source>
-        <translation>停止</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>繼續</translation>
-    </message>
-    <message>
-        <source>简体中文</source>
-        <translation>简体中文</translation>
-    </message>
-    <message>
-        <source>繁體中文</source>
-        <translation>繁體中文</translation>
-    </message>
-    <message>
-        <source>English</source>
-        <translation>English</translation>
-    </message>
-    <message>
-        <source>关于我们</source>
-        <translation>關於我們</translation>
-    </message>
-    <message>
-        <source>录制存档</source>
-        <translation>錄製存檔</translation>
-    </message>
-    <message>
-        <source>音视频转换</source>
-        <translation>影音轉換</translation>
-    </message>
-    <message>
-        <source>退出确认</source>
-        <translation>結束確認</translation>
-    </message>
-    <message>
-        <source>确定要退出程序吗？</source>
-        <translation>確定要結束程式嗎？</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>錯誤</translation>
-    </message>
-    <message>
-        <source>请先选择有效的录制区域</source>
-        <translation>請先選擇有效的錄製區域</translation>
-    </message>
-    <message>
-        <source>请先选择有效的窗口</source>
-        <translation>請先選擇有效的視窗</translation>
-    </message>
-    <message>
-        <source>无法开始录制</source>
-        <translation>無法開始錄製</translation>
-    </message>
-    <message>
-        <source>录制已开始</source>
-        <translation>錄製已開始</translation>
-    </message>
-    <message>
-        <source>Vexlo 正在后台录制</source>
-        <translation>Vexlo 正在背景錄製</translation>
-    </message>
-    <message>
-        <source>暂停/恢复录制时发生错误</source>
-        <translation>暫停/恢復錄製時發生錯誤</translation>
+        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
+        <translation>Wayland 桌面不向程式回報滑鼠點擊，無法醒目提示點擊</translation>
     </message>
     <message>
         <source>选择输出目录</source>
         <translation>選擇輸出目錄</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>输出目录必须是本机上的文件夹：
+%1</source>
+        <translation>輸出目錄必須是本機上的資料夾：
+%1</translation>
     </message>
     <message>
         <source>选择水印颜色</source>
@@ -538,12 +1039,20 @@
         <translation>圖片 (*.png *.jpg *.jpeg *.bmp)</translation>
     </message>
     <message>
+        <source>桌面没有提供全局快捷键服务</source>
+        <translation>桌面沒有提供全域快捷鍵服務</translation>
+    </message>
+    <message>
         <source>冲突</source>
         <translation>衝突</translation>
     </message>
     <message>
         <source>不能使用与暂停相同的快捷键</source>
         <translation>不能使用與暫停相同的快捷鍵</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
     </message>
     <message>
         <source>快捷键不能为空</source>
@@ -565,6 +1074,36 @@
         <source>快捷键设置已保存</source>
         <translation>快捷鍵設定已儲存</translation>
     </message>
+</context>
+<context>
+    <name>ShortcutController</name>
+    <message>
+        <source>错误</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>无法设置全局快捷键：%1</source>
+        <translation>無法設定全域快捷鍵：%1</translation>
+    </message>
+    <message>
+        <source>开始录制/停止录制</source>
+        <translation>開始錄製/停止錄製</translation>
+    </message>
+    <message>
+        <source>暂停录制/继续录制</source>
+        <translation>暫停錄製/繼續錄製</translation>
+    </message>
+    <message>
+        <source>冲突</source>
+        <translation>衝突</translation>
+    </message>
+    <message>
+        <source>快捷键 %1 已被其他程序占用</source>
+        <translation>快捷鍵 %1 已被其他程式佔用</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
     <message>
         <source>恢复窗口</source>
         <translation>還原視窗</translation>
@@ -572,162 +1111,6 @@
     <message>
         <source>退出</source>
         <translation>結束</translation>
-    </message>
-    <message>
-        <source>程序已最小化到托盘</source>
-        <translation>程式已最小化到系統匣</translation>
-    </message>
-    <message>
-        <source>保存中…</source>
-        <translation>儲存中…</translation>
-    </message>
-    <message>
-        <source>文件名</source>
-        <translation>檔名</translation>
-    </message>
-    <message>
-        <source>大小</source>
-        <translation>大小</translation>
-    </message>
-    <message>
-        <source>日期</source>
-        <translation>日期</translation>
-    </message>
-    <message>
-        <source>时长</source>
-        <translation>時長</translation>
-    </message>
-    <message>
-        <source>操作</source>
-        <translation>操作</translation>
-    </message>
-    <message>
-        <source>播放</source>
-        <translation>播放</translation>
-    </message>
-    <message>
-        <source>打开位置</source>
-        <translation>開啟位置</translation>
-    </message>
-    <message>
-        <source>删除</source>
-        <translation>刪除</translation>
-    </message>
-    <message>
-        <source>删除所有</source>
-        <translation>刪除所有</translation>
-    </message>
-    <message>
-        <source>删除文件</source>
-        <translation>刪除檔案</translation>
-    </message>
-    <message>
-        <source>确定要删除这个录制文件吗？</source>
-        <translation>確定要刪除這個錄製檔案嗎？</translation>
-    </message>
-    <message>
-        <source>警告</source>
-        <translation>警告</translation>
-    </message>
-    <message>
-        <source>这个文件正在录制，无法删除：%1</source>
-        <translation>這個檔案正在錄製，無法刪除：%1</translation>
-    </message>
-    <message>
-        <source>无法删除文件 %1：%2</source>
-        <translation>無法刪除檔案 %1：%2</translation>
-    </message>
-    <message>
-        <source>文件已不存在：%1</source>
-        <translation>檔案已不存在：%1</translation>
-    </message>
-    <message>
-        <source>清空所有</source>
-        <translation>清空所有</translation>
-    </message>
-    <message>
-        <source>确定要删除所有录制文件并清空列表吗？</source>
-        <translation>確定要刪除所有錄製檔案並清空列表嗎？</translation>
-    </message>
-    <message>
-        <source>正在录制</source>
-        <translation>正在錄製</translation>
-    </message>
-    <message>
-        <source>正在删除文件...</source>
-        <translation>正在刪除檔案...</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n 个文件未能删除：</source>
-        <translation>
-            <numerusform>%n 個檔案未能刪除：</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>已录制的内容保存在：%1</source>
-        <translation>已錄製的內容儲存在：%1</translation>
-    </message>
-    <message>
-        <source>录制已停止</source>
-        <translation>錄製已停止</translation>
-    </message>
-    <message>
-        <source>输出目录必须是本机上的文件夹：
-%1</source>
-        <translation>輸出目錄必須是本機上的資料夾：
-%1</translation>
-    </message>
-    <message>
-        <source>麦克风</source>
-        <translation>麥克風</translation>
-    </message>
-    <message>
-        <source>系统音频</source>
-        <translation>系統音訊</translation>
-    </message>
-    <message>
-        <source>声音</source>
-        <translation>聲音</translation>
-    </message>
-    <message>
-        <source>Vexlo - 录制中 %1</source>
-        <translation>Vexlo - 錄製中 %1</translation>
-    </message>
-    <message>
-        <source>还没有录制文件</source>
-        <translation>還沒有錄製檔案</translation>
-    </message>
-    <message>
-        <source>更多操作</source>
-        <translation>更多操作</translation>
-    </message>
-    <message>
-        <source>Wayland 桌面不向程序报告鼠标点击，无法高亮点击</source>
-        <translation>Wayland 桌面不向程式回報滑鼠點擊，無法醒目提示點擊</translation>
-    </message>
-    <message>
-        <source>开始录制后显示预览</source>
-        <translation>開始錄製後顯示預覽</translation>
-    </message>
-    <message>
-        <source>全局快捷键（程序在后台时也有效）</source>
-        <translation>全域快捷鍵（程式在背景時也有效）</translation>
-    </message>
-    <message>
-        <source>无法设置全局快捷键：%1</source>
-        <translation>無法設定全域快捷鍵：%1</translation>
-    </message>
-    <message>
-        <source>桌面没有提供全局快捷键服务</source>
-        <translation>桌面沒有提供全域快捷鍵服務</translation>
-    </message>
-    <message>
-        <source>快捷键 %1 已被其他程序占用</source>
-        <translation>快捷鍵 %1 已被其他程式佔用</translation>
     </message>
     <message>
         <source>停止录制</source>
@@ -745,341 +1128,13 @@
         <source>暂停录制</source>
         <translation>暫停錄製</translation>
     </message>
-</context>
-<context>
-    <name>MediaConverter</name>
     <message>
-        <source>添加</source>
-        <translation>新增</translation>
+        <source>Vexlo - 录制中 %1</source>
+        <translation>Vexlo - 錄製中 %1</translation>
     </message>
     <message>
-        <source>清空</source>
-        <translation>清空</translation>
-    </message>
-    <message>
-        <source>一键转换</source>
-        <translation>一鍵轉換</translation>
-    </message>
-    <message>
-        <source>音频设置</source>
-        <translation>音訊設定</translation>
-    </message>
-    <message>
-        <source>输出格式:</source>
-        <translation>輸出格式:</translation>
-    </message>
-    <message>
-        <source>比特率:</source>
-        <translation>位元率:</translation>
-    </message>
-    <message>
-        <source>音频输出</source>
-        <translation>音訊輸出</translation>
-    </message>
-    <message>
-        <source>选择</source>
-        <translation>選擇</translation>
-    </message>
-    <message>
-        <source>视频设置</source>
-        <translation>影片設定</translation>
-    </message>
-    <message>
-        <source>质量设置:</source>
-        <translation>品質設定:</translation>
-    </message>
-    <message>
-        <source>视频输出</source>
-        <translation>影片輸出</translation>
-    </message>
-    <message>
-        <source>高质量</source>
-        <translation>高品質</translation>
-    </message>
-    <message>
-        <source>中等质量</source>
-        <translation>中等品質</translation>
-    </message>
-    <message>
-        <source>低质量</source>
-        <translation>低品質</translation>
-    </message>
-    <message>
-        <source>320k</source>
-        <translation>320k</translation>
-    </message>
-    <message>
-        <source>128k</source>
-        <translation>128k</translation>
-    </message>
-    <message>
-        <source>选择媒体文件</source>
-        <translation>選擇媒體檔案</translation>
-    </message>
-    <message>
-        <source>选择音频输出目录</source>
-        <translation>選擇音訊輸出目錄</translation>
-    </message>
-    <message>
-        <source>选择视频输出目录</source>
-        <translation>選擇影片輸出目錄</translation>
-    </message>
-    <message>
-        <source>警告</source>
-        <translation>警告</translation>
-    </message>
-    <message>
-        <source>请先添加要转换的媒体文件</source>
-        <translation>請先新增要轉換的媒體檔案</translation>
-    </message>
-    <message>
-        <source>信息</source>
-        <translation>資訊</translation>
-    </message>
-    <message>
-        <source>转换正在进行中</source>
-        <translation>轉換正在進行中</translation>
-    </message>
-    <message>
-        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
-        <translation>未找到 ffmpeg 程式，請先安裝 ffmpeg。</translation>
-    </message>
-    <message>
-        <source>正在转换媒体文件...</source>
-        <translation>正在轉換媒體檔案...</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>正在转换 (%1/%2): %3</source>
-        <translation>正在轉換 (%1/%2): %3</translation>
-    </message>
-    <message>
-        <source>不支持的文件类型: </source>
-        <translation>不支援的檔案類型: </translation>
-    </message>
-    <message>
-        <source>完成</source>
-        <translation>完成</translation>
-    </message>
-    <message>
-        <source>所有媒体文件转换完成</source>
-        <translation>所有媒體檔案轉換完成</translation>
-    </message>
-    <message>
-        <source>%1 个文件未能转换：</source>
-        <translation>%1 個檔案未能轉換：</translation>
-    </message>
-    <message>
-        <source>另有 %1 个，见详细信息。</source>
-        <translation>另有 %1 個，見詳細資訊。</translation>
-    </message>
-    <message>
-        <source>（未完成的输出已删除）</source>
-        <translation>（未完成的輸出已刪除）</translation>
-    </message>
-    <message>
-        <source>输出只有 %1，输入为 %2</source>
-        <translation>輸出只有 %1，輸入為 %2</translation>
-    </message>
-    <message>
-        <source>%1 个文件已转换，但有警告：</source>
-        <translation>%1 個檔案已轉換，但有警告：</translation>
-    </message>
-    <message>
-        <source>媒体文件 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</source>
-        <translation>媒體檔案 (*.mp3 *.wav *.aac *.flac *.ogg *.wma *.m4a *.opus *.mp4 *.avi *.mov *.mkv *.flv *.wmv *.webm *.ts *.m4v)</translation>
-    </message>
-    <message>
-        <source>打开输出文件夹</source>
-        <translation>開啟輸出資料夾</translation>
-    </message>
-</context>
-<context>
-    <name>RegionSelector</name>
-    <message>
-        <source>确认</source>
-        <translation>確認</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>拖动鼠标选择区域
-按ESC取消</source>
-        <translation>拖曳滑鼠選擇區域
-按ESC取消</translation>
-    </message>
-</context>
-<context>
-    <name>ScreenRecorder</name>
-    <message>
-        <source>捕获帧时发生错误: %1</source>
-        <translation>擷取影格時發生錯誤: %1</translation>
-    </message>
-    <message>
-        <source>无法初始化FFmpeg</source>
-        <translation>無法初始化FFmpeg</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败，录制已停止: %1</source>
-        <translation>寫入影片檔案失敗，錄製已停止: %1</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败，录制已停止</source>
-        <translation type="vanished">寫入影片檔案失敗，錄製已停止</translation>
-    </message>
-    <message>
-        <source>停止录制时发生错误: %1</source>
-        <translation type="vanished">停止錄製時發生錯誤: %1</translation>
-    </message>
-    <message>
-        <source>无法创建输出格式上下文</source>
-        <translation>無法建立輸出格式上下文</translation>
-    </message>
-    <message>
-        <source>无法创建视频流</source>
-        <translation>無法建立影片串流</translation>
-    </message>
-    <message>
-        <source>无法找到视频编码器</source>
-        <translation>無法找到影片編碼器</translation>
-    </message>
-    <message>
-        <source>无法分配视频编码器上下文</source>
-        <translation>無法分配影片編碼器上下文</translation>
-    </message>
-    <message>
-        <source>无法打开视频编码器</source>
-        <translation>無法開啟影片編碼器</translation>
-    </message>
-    <message>
-        <source>无法复制视频编码器参数</source>
-        <translation>無法複製影片編碼器參數</translation>
-    </message>
-    <message>
-        <source>无法分配视频帧</source>
-        <translation>無法分配影格</translation>
-    </message>
-    <message>
-        <source>无法分配视频帧缓冲区</source>
-        <translation>無法分配影格緩衝區</translation>
-    </message>
-    <message>
-        <source>无法打开输出文件</source>
-        <translation>無法開啟輸出檔案</translation>
-    </message>
-    <message>
-        <source>无法写入文件头: %1</source>
-        <translation>無法寫入檔案標頭: %1</translation>
-    </message>
-    <message>
-        <source>输出文件夹不是本地的绝对路径: %1</source>
-        <translation>輸出資料夾不是本機的絕對路徑: %1</translation>
-    </message>
-    <message>
-        <source>无法创建输出文件夹 %1: %2</source>
-        <translation>無法建立輸出資料夾 %1: %2</translation>
-    </message>
-    <message>
-        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，开始录制至少需要 %2 MiB</source>
-        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，開始錄製至少需要 %2 MiB</translation>
-    </message>
-    <message>
-        <source>输出文件或其文件夹已被删除或移走，录制已停止</source>
-        <translation>輸出檔案或其資料夾已被刪除或移走，錄製已停止</translation>
-    </message>
-    <message>
-        <source>输出文件夹所在磁盘只剩 %1 MiB 可用空间，录制已停止</source>
-        <translation>輸出資料夾所在磁碟只剩 %1 MiB 可用空間，錄製已停止</translation>
-    </message>
-    <message>
-        <source>无法初始化FFmpeg: %1</source>
-        <translation>無法初始化FFmpeg: %1</translation>
-    </message>
-    <message>
-        <source>写入视频文件失败（%1），录制已停止</source>
-        <translation>寫入影片檔案失敗（%1），錄製已停止</translation>
-    </message>
-    <message>
-        <source>没有可用的声音服务器</source>
-        <translation>沒有可用的聲音伺服器</translation>
-    </message>
-    <message>
-        <source>没有默认输入设备</source>
-        <translation>沒有預設輸入裝置</translation>
-    </message>
-    <message>
-        <source>没有默认输出设备</source>
-        <translation>沒有預設輸出裝置</translation>
-    </message>
-    <message>
-        <source>声音服务器拒绝录制: %1</source>
-        <translation>聲音伺服器拒絕錄製: %1</translation>
-    </message>
-    <message>
-        <source>无法录制麦克风（%1），本次录制不含麦克风声音。</source>
-        <translation>無法錄製麥克風（%1），本次錄製不含麥克風聲音。</translation>
-    </message>
-    <message>
-        <source>无法录制系统音频（%1），本次录制不含系统音频。</source>
-        <translation>無法錄製系統音訊（%1），本次錄製不含系統音訊。</translation>
-    </message>
-    <message>
-        <source>录制到 %1 时失去了麦克风，之后的部分没有麦克风声音。</source>
-        <translation>錄製到 %1 時失去了麥克風，之後的部分沒有麥克風聲音。</translation>
-    </message>
-    <message>
-        <source>录制到 %1 时失去了系统音频，之后的部分没有系统音频。</source>
-        <translation>錄製到 %1 時失去了系統音訊，之後的部分沒有系統音訊。</translation>
-    </message>
-    <message>
-        <source>无法找到音频编码器</source>
-        <translation>無法找到音訊編碼器</translation>
-    </message>
-    <message>
-        <source>无法创建音频流</source>
-        <translation>無法建立音訊串流</translation>
-    </message>
-    <message>
-        <source>无法打开音频编码器</source>
-        <translation>無法開啟音訊編碼器</translation>
-    </message>
-    <message>
-        <source>屏幕共享已被桌面结束</source>
-        <translation>螢幕分享已被桌面結束</translation>
-    </message>
-</context>
-<context>
-    <name>SessionNotice</name>
-    <message>
-        <source>Wayland 会话</source>
-        <translation>Wayland 工作階段</translation>
-    </message>
-    <message>
-        <source>当前桌面是 Wayland 会话。Vexlo 通过 X11 兼容服务运行，只能看到 X11 程序的窗口：全屏和区域录制中，这些窗口以外的部分都是黑色，窗口录制也只能选择 X11 程序的窗口。
-要录制整个桌面，请注销后选择 X11（Xorg）会话登录。</source>
-        <translation>目前桌面是 Wayland 工作階段。Vexlo 透過 X11 相容服務執行，只能看到 X11 程式的視窗：全螢幕和區域錄製中，這些視窗以外的部分都是黑色，視窗錄製也只能選擇 X11 程式的視窗。
-要錄製整個桌面，請登出後選擇 X11（Xorg）工作階段登入。</translation>
-    </message>
-    <message>
-        <source>不再显示</source>
-        <translation>不再顯示</translation>
-    </message>
-    <message>
-        <source>• 无法高亮鼠标点击。</source>
-        <translation>• 無法醒目提示滑鼠點擊。</translation>
-    </message>
-    <message>
-        <source>• 桌面不提供窗口共享：窗口录制只能选择 X11 程序的窗口。</source>
-        <translation>• 桌面不提供視窗分享：視窗錄製只能選擇 X11 程式的視窗。</translation>
-    </message>
-    <message>
-        <source>当前桌面是 Wayland 会话，录制通过桌面的屏幕共享进行。与 X11 会话相比，仍有以下不同：</source>
-        <translation>目前桌面是 Wayland 工作階段，錄製透過桌面的螢幕分享進行。與 X11 工作階段相比，仍有以下不同：</translation>
+        <source>Vexlo</source>
+        <translation>Vexlo</translation>
     </message>
 </context>
 <context>

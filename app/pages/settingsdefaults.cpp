@@ -1,9 +1,9 @@
 // Restoring every default, and starting with the system.
-#include "app/mainwindow.h"
+#include "app/pages/settingspage.h"
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "platform/autostart.h"
-#include "ui_mainwindow.h"
+#include "ui_settingspage.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -14,9 +14,9 @@ const QString AutoStartName = QStringLiteral("Vexlo");
 
 // Locked while a recording runs (its button too), so a reset never changes
 // what a recording captures.
-void MainWindow::restoreDefaultSettings()
+void SettingsPage::restoreDefaultSettings()
 {
-    if (recordingActive)
+    if (recordingRuns)
         return;
     const auto answer = QMessageBox::question(
         this, tr("重置确认"), tr("确定要将所有设置恢复为默认值吗？此操作无法撤销。"),
@@ -38,19 +38,15 @@ void MainWindow::restoreDefaultSettings()
     ui->watermarkPath->clear();
     ui->watermarkSizeSlider->setValue(80);
     ui->imageOpacityEdit->setText(QStringLiteral("70"));
-    loadSettings();
-    // The cleared store says light: the look follows, so flag, icon and
-    // screen agree.
-    applyTheme(isDarkTheme);
-    // The language too: the desktop's, now rather than at the next start.
-    applyStartLanguage();
-    loadShortcuts();
-    applyShortcuts();
+    load();
+    // The cleared store says light and names no language: the window's look
+    // and language follow now rather than at the next start.
+    emit defaultsRestored();
 
     QMessageBox::information(this, tr("重置成功"), tr("所有设置已恢复为默认值。"));
 }
 
-void MainWindow::updateAutoStartEntry()
+void SettingsPage::updateAutoStartEntry()
 {
     if (ui->autoStartCheckBox->isChecked())
         platform::enableAutoStart(AutoStartName, QCoreApplication::applicationFilePath());

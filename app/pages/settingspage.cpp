@@ -1,12 +1,12 @@
 // The settings store: every group, key and default, loaded at start-up and
 // after a reset, saved at exit and at each theme toggle; and the small
 // handlers of the settings page that change those options.
-#include "app/mainwindow.h"
+#include "app/pages/settingspage.h"
 
-#include "app/settingsstore.h"
-#include "platform/autostart.h"
-#include "recorder/screenrecorder.h"
-#include "ui_mainwindow.h"
+#include "core/settingsstore.h"
+#include "ui_settingspage.h"
+
+#include <QApplication>
 
 #include <QColorDialog>
 #include <QCoreApplication>
@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 
 namespace {
@@ -113,17 +114,124 @@ private:
     QSettings &settings;
 };
 
+constexpr int StartImageSizePercent = 80;
+constexpr int StartImageOpacity = 70;
+// Items of the record page's mode box.
+constexpr int RecordModeCount = 3;
+
 } // namespace
 
-void MainWindow::loadSettings()
+SettingsPage::SettingsPage(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::SettingsPage>())
+{
+    ui->setupUi(this);
+    connectOptions();
+    connectShortcutEditors();
+}
+
+SettingsPage::~SettingsPage()
+{
+    // Focus moves while the widgets go; the shortcut editors are gone by then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
+
+void SettingsPage::loadAtStart()
+{
+    load();
+    // Every start begins with these image-watermark values, whatever was stored.
+    ui->watermarkSizeSlider->setValue(StartImageSizePercent);
+    ui->imageOpacityEdit->setText(QString::number(StartImageOpacity));
+    connectWatermarkImageOptions();
+}
+
+RecordingConfig SettingsPage::recordingOptions() const
+{
+    RecordingConfig config;
+    config.quality = static_cast<VideoQuality>(ui->qualityCombo->currentIndex());
+    config.format = static_cast<OutputFormat>(ui->formatCombo->currentIndex());
+    config.frameRate = ui->frameRateSlider->value();
+    config.recordMicrophone = ui->recordMicrophoneCheck->isChecked();
+    config.recordSystemAudio = ui->recordAudioCheck->isChecked();
+    config.captureCursor = ui->captureCursorCheck->isChecked();
+    config.cursorStyle = static_cast<CursorStyle>(ui->mouseStyleCombo->currentIndex());
+    config.highlightClicks = ui->highlightCheckBox->isChecked();
+    config.cursorSize = cursorSizeForIndex(ui->moueSizeCombo->currentIndex());
+    config.watermarkEnabled = ui->watermarkCheck->isChecked() || ui->watermarkImgCheck->isChecked();
+    config.imageWatermarkEnabled = ui->watermarkImgCheck->isChecked();
+    config.watermarkText = ui->watermarkTextEdit->text();
+    config.watermarkPosition =
+        static_cast<WatermarkPosition>(ui->watermarkPositionCombo->currentIndex());
+    config.watermarkFontSize = watermarkFontSizeForIndex(ui->watermarkSize->currentIndex());
+    config.watermarkColor = watermarkColor;
+    config.watermarkImagePath = ui->watermarkPath->text();
+    config.imageSizePercent = ui->watermarkSizeSlider->value();
+    // Not a number (or too large) reads as 0: an invisible image watermark.
+    config.imageOpacity = ui->imageOpacityEdit->text().toInt();
+    return config;
+}
+
+bool SettingsPage::minimizesAfterRecording() const
+{
+    return ui->minimizeAfterRecordingCheck->isChecked();
+}
+
+bool SettingsPage::minimizesToTray() const
+{
+    return ui->RecMinToTray->isChecked();
+}
+
+void SettingsPage::setQuality(int index)
+{
+    if (ui->qualityCombo->currentIndex() != index)
+        ui->qualityCombo->setCurrentIndex(index);
+}
+
+void SettingsPage::setFormat(int index)
+{
+    if (ui->formatCombo->currentIndex() != index)
+        ui->formatCombo->setCurrentIndex(index);
+}
+
+// The box's own stored choice survives a session without a tray.
+void SettingsPage::setTrayAvailable(bool available)
+{
+    if (available)
+        return;
+    const QSignalBlocker blocker(ui->RecMinToTray);
+    ui->RecMinToTray->setEnabled(false);
+    ui->RecMinToTray->setChecked(false);
+}
+
+void SettingsPage::setClickHighlightAvailable(bool available)
+{
+    clickHighlightAvailable = available;
+    if (available)
+        return;
+    ui->highlightCheckBox->setEnabled(false);
+    ui->highlightCheckBox->setToolTip(tr("Wayland 桌面不向程序报告鼠标点击，无法高亮点击"));
+}
+
+void SettingsPage::lockRecordingOptions(bool locked, bool runs)
+{
+    recordingRuns = runs;
+    const QList<QWidget *> options = {
+        ui->qualityCombo,       ui->formatCombo,           ui->frameRateSlider,
+        ui->captureCursorCheck, ui->recordMicrophoneCheck, ui->recordAudioCheck,
+    };
+    for (QWidget *widget : options)
+        widget->setEnabled(!locked);
+    // A reset would retarget the recording; a pause does not unlock it.
+    ui->resetButton->setEnabled(!locked && !runs);
+}
+
+void SettingsPage::load()
 {
     const auto settings = openSettingsStore();
     StoredValues stored(*settings);
-    isDarkTheme = settings->value(QStringLiteral("theme"), QStringLiteral("light")).toString()
-                  == QLatin1String("dark");
 
     settings->beginGroup(QStringLiteral("Recording"));
-    ui->recordModeCombo->setCurrentIndex(stored.index(QStringLiteral("mode"), 0, ui->recordModeCombo));
+    storedMode = stored.number(QStringLiteral("mode"), 0, 0, RecordModeCount - 1);
     ui->qualityCombo->setCurrentIndex(stored.index(QStringLiteral("quality"), 1, ui->qualityCombo));
     ui->formatCombo->setCurrentIndex(stored.index(QStringLiteral("format"), 0, ui->formatCombo));
     ui->frameRateSlider->setValue(stored.number(QStringLiteral("frameRate"), 30, ui->frameRateSlider));
@@ -131,12 +239,10 @@ void MainWindow::loadSettings()
     ui->highlightCheckBox->setChecked(settings->value(QStringLiteral("highlightClick"), false).toBool());
     ui->minimizeAfterRecordingCheck->setChecked(
         settings->value(QStringLiteral("minimizeAfterRecording"), false).toBool());
-    recordingConfig.highlightClicks = ui->highlightCheckBox->isChecked();
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("Mouse"));
     ui->moueSizeCombo->setCurrentIndex(stored.index(QStringLiteral("sizeIndex"), 3, ui->moueSizeCombo));
-    recordingConfig.cursorSize = cursorSizeForIndex(ui->moueSizeCombo->currentIndex());
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("Audio"));
@@ -158,10 +264,6 @@ void MainWindow::loadSettings()
     ui->watermarkSizeSlider->setValue(
         stored.number(QStringLiteral("imageSize"), 100, ui->watermarkSizeSlider));
     ui->imageOpacityEdit->setText(stored.percentText(QStringLiteral("imageOpacity"), 70));
-    recordingConfig.watermarkImagePath = ui->watermarkPath->text();
-    recordingConfig.imageSizePercent = ui->watermarkSizeSlider->value();
-    int opacity = 0;
-    recordingConfig.imageOpacity = parseInt(ui->imageOpacityEdit->text(), &opacity) ? opacity : 0;
     ui->watermarkCheck->setEnabled(true);
     ui->watermarkGroupBox->setEnabled(true);
     settings->endGroup();
@@ -171,19 +273,25 @@ void MainWindow::loadSettings()
     const QString outputDir = stored.outputDirectory(QStringLiteral("outputDir"));
     if (outputDir == defaultOutputDirectory())
         QDir().mkpath(outputDir);
-    recorder->setOutputDirectory(outputDir);
-    refreshOutputDirDisplay();
+    setOutputDirectory(outputDir);
     settings->endGroup();
 
-    ui->RecMinToTray->setChecked(settings->value(QStringLiteral("minimizeToTray"), false).toBool());
+    {
+        // Loading is no choice of the user's: the store keeps what it has.
+        const QSignalBlocker blocker(ui->RecMinToTray);
+        ui->RecMinToTray->setChecked(ui->RecMinToTray->isEnabled()
+                                     && settings->value(QStringLiteral("minimizeToTray"), false).toBool());
+    }
+    loadShortcuts();
+    emit recordModeLoaded(storedMode);
 }
 
-void MainWindow::saveSettings()
+void SettingsPage::save()
 {
     {
         const auto settings = openSettingsStore();
         settings->beginGroup(QStringLiteral("Recording"));
-        settings->setValue(QStringLiteral("mode"), ui->recordModeCombo->currentIndex());
+        settings->setValue(QStringLiteral("mode"), storedMode);
         settings->setValue(QStringLiteral("quality"), ui->qualityCombo->currentIndex());
         settings->setValue(QStringLiteral("format"), ui->formatCombo->currentIndex());
         settings->setValue(QStringLiteral("frameRate"), ui->frameRateSlider->value());
@@ -196,9 +304,6 @@ void MainWindow::saveSettings()
         settings->beginGroup(QStringLiteral("Mouse"));
         settings->setValue(QStringLiteral("sizeIndex"), ui->moueSizeCombo->currentIndex());
         settings->endGroup();
-
-        settings->setValue(QStringLiteral("theme"),
-                           isDarkTheme ? QStringLiteral("dark") : QStringLiteral("light"));
 
         settings->beginGroup(QStringLiteral("Audio"));
         settings->setValue(QStringLiteral("recordMicrophone"), ui->recordMicrophoneCheck->isChecked());
@@ -219,7 +324,7 @@ void MainWindow::saveSettings()
 
         settings->beginGroup(QStringLiteral("General"));
         settings->setValue(QStringLiteral("autoStart"), ui->autoStartCheckBox->isChecked());
-        settings->setValue(QStringLiteral("outputDir"), recorder->outputDirectory());
+        settings->setValue(QStringLiteral("outputDir"), outputDir);
         settings->endGroup();
         // An unwritable store is no reason to stop the user; say so in the log.
         settings->sync();
@@ -229,23 +334,45 @@ void MainWindow::saveSettings()
     updateAutoStartEntry();
 }
 
-void MainWindow::refreshOutputDirDisplay()
+void SettingsPage::refreshOutputDirDisplay()
 {
-    const QString dir = recorder->outputDirectory();
-    ui->outputDirLabel->setText(dir);
-    ui->outputDirLabel->setToolTip(dir);
+    ui->outputDirLabel->setText(outputDir);
+    ui->outputDirLabel->setToolTip(outputDir);
 }
 
-void MainWindow::connectSettingsPage()
+// An empty folder changes nothing, as the recorder would keep its own.
+void SettingsPage::setOutputDirectory(const QString &dir)
 {
-    connect(ui->frameRateSlider, &QSlider::valueChanged, this, &MainWindow::updateFrameRateLabel);
-    connect(ui->outputDirButton, &QPushButton::clicked, this, &MainWindow::onOutputDirButtonClicked);
+    if (!dir.isEmpty())
+        outputDir = dir;
+    refreshOutputDirDisplay();
+    emit outputDirectoryChanged(outputDir);
+}
+
+void SettingsPage::connectOptions()
+{
+    connect(ui->frameRateSlider, &QSlider::valueChanged, this, &SettingsPage::updateFrameRateLabel);
+    connect(ui->outputDirButton, &QPushButton::clicked, this, &SettingsPage::onOutputDirButtonClicked);
     connect(ui->watermarkColorButton, &QPushButton::clicked, this,
-            &MainWindow::onWatermarkColorButtonClicked);
-    connect(ui->resetButton, &QPushButton::clicked, this, &MainWindow::restoreDefaultSettings);
+            &SettingsPage::onWatermarkColorButtonClicked);
+    connect(ui->resetButton, &QPushButton::clicked, this, &SettingsPage::restoreDefaultSettings);
+    connect(ui->qualityCombo, &QComboBox::currentIndexChanged, this, &SettingsPage::qualityChosen);
+    connect(ui->formatCombo, &QComboBox::currentIndexChanged, this, &SettingsPage::formatChosen);
+    connect(ui->RecMinToTray, &QCheckBox::toggled, this, [](bool checked) {
+        openSettingsStore()->setValue(QStringLiteral("minimizeToTray"), checked);
+    });
+
+    // What the preview shows follows these at once.
+    for (QCheckBox *box : {ui->highlightCheckBox, ui->watermarkCheck})
+        connect(box, &QCheckBox::toggled, this, &SettingsPage::previewOptionsChanged);
+    for (QComboBox *combo : {ui->mouseStyleCombo, ui->moueSizeCombo, ui->watermarkPositionCombo,
+                             ui->watermarkSize})
+        connect(combo, &QComboBox::currentIndexChanged, this, &SettingsPage::previewOptionsChanged);
+    connect(ui->watermarkTextEdit, &QLineEdit::textChanged, this,
+            &SettingsPage::previewOptionsChanged);
 }
 
-void MainWindow::connectWatermarkImageOptions()
+void SettingsPage::connectWatermarkImageOptions()
 {
     // At most one kind of watermark is on after any user action.
     connect(ui->watermarkCheck, &QCheckBox::toggled, this, [this](bool checked) {
@@ -257,36 +384,28 @@ void MainWindow::connectWatermarkImageOptions()
             ui->watermarkCheck->setChecked(false);
     });
     connect(ui->watermarkImgButton, &QPushButton::clicked, this,
-            &MainWindow::onWatermarkImageButtonClicked);
-    connect(ui->imageOpacityEdit, &QLineEdit::textChanged, this, &MainWindow::onImageOpacityChanged);
+            &SettingsPage::onWatermarkImageButtonClicked);
+    connect(ui->imageOpacityEdit, &QLineEdit::textChanged, this, &SettingsPage::onImageOpacityChanged);
     connect(ui->watermarkSizeSlider, &QSlider::valueChanged, this,
-            &MainWindow::updateWatermarkSizeSlider);
+            &SettingsPage::updateWatermarkSizeSlider);
     // The slider was set before it was connected; its label shows the value now.
     ui->watermarkSizeSliderShow->setText(QStringLiteral("%1%").arg(ui->watermarkSizeSlider->value()));
 }
 
-void MainWindow::connectMinimizeToTray()
-{
-    connect(ui->RecMinToTray, &QCheckBox::toggled, this, [this](bool checked) {
-        const auto settings = openSettingsStore();
-        settings->setValue(QStringLiteral("minimizeToTray"), checked);
-    });
-}
-
-void MainWindow::updateFrameRateLabel(int value)
+void SettingsPage::updateFrameRateLabel(int value)
 {
     ui->frameRateLabel->setText(QString::number(value) + QStringLiteral(" FPS"));
 }
 
-void MainWindow::onOutputDirButtonClicked()
+void SettingsPage::onOutputDirButtonClicked()
 {
     const QString dir = QFileDialog::getExistingDirectory(
-        this, tr("选择输出目录"), recorder->outputDirectory(),
+        this, tr("选择输出目录"), outputDir,
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     useChosenOutputDirectory(dir);
 }
 
-void MainWindow::useChosenOutputDirectory(const QString &dir)
+void SettingsPage::useChosenOutputDirectory(const QString &dir)
 {
     if (dir.isEmpty())
         return;
@@ -295,18 +414,17 @@ void MainWindow::useChosenOutputDirectory(const QString &dir)
         QMessageBox::warning(this, tr("警告"), tr("输出目录必须是本机上的文件夹：\n%1").arg(dir));
         return;
     }
-    recorder->setOutputDirectory(dir);
-    refreshOutputDirDisplay();
+    setOutputDirectory(dir);
 }
 
-void MainWindow::onWatermarkColorButtonClicked()
+void SettingsPage::onWatermarkColorButtonClicked()
 {
     const QColor color = QColorDialog::getColor(watermarkColor, this, tr("选择水印颜色"));
     if (color.isValid())
         watermarkColor = color;
 }
 
-void MainWindow::onWatermarkImageButtonClicked()
+void SettingsPage::onWatermarkImageButtonClicked()
 {
     const QString path = QFileDialog::getOpenFileName(
         this, tr("选择水印图片"),
@@ -315,22 +433,42 @@ void MainWindow::onWatermarkImageButtonClicked()
     if (path.isEmpty())
         return;
     ui->watermarkPath->setText(path);
-    recordingConfig.watermarkImagePath = path;
-    redrawPreviewWhenIdle();
+    emit previewOptionsChanged();
 }
 
-void MainWindow::updateWatermarkSizeSlider(int value)
+void SettingsPage::updateWatermarkSizeSlider(int value)
 {
     ui->watermarkSizeSliderShow->setText(QStringLiteral("%1%").arg(value));
-    recordingConfig.imageSizePercent = value;
-    redrawPreviewWhenIdle();
+    emit previewOptionsChanged();
 }
 
-void MainWindow::onImageOpacityChanged(const QString &text)
+void SettingsPage::onImageOpacityChanged(const QString &text)
 {
     int opacity = 0;
     if (!parseInt(text, &opacity) || opacity < 0 || opacity > 100)
         return;
-    recordingConfig.imageOpacity = opacity;
-    redrawPreviewWhenIdle();
+    emit previewOptionsChanged();
+}
+
+void SettingsPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The generated retranslation re-selects the pointer style's first item and
+// puts back the form's frame-rate text and tooltips: the selection and what
+// the desktop cannot offer are restored.
+void SettingsPage::retranslate()
+{
+    const int mouseStyle = ui->mouseStyleCombo->currentIndex();
+    {
+        const QSignalBlocker styleBlocker(ui->mouseStyleCombo);
+        ui->retranslateUi(this);
+        ui->mouseStyleCombo->setCurrentIndex(mouseStyle);
+    }
+    updateFrameRateLabel(ui->frameRateSlider->value());
+    setClickHighlightAvailable(clickHighlightAvailable);
+    setGlobalShortcutsAvailable(globalShortcutsAvailable);
 }
