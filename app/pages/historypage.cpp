@@ -132,7 +132,6 @@ HistoryPage::HistoryPage(const OutputWriters *writers, QWidget *parent)
     ui->setupUi(this);
     setupRecordingsTable();
     connectHistoryPage();
-    outputWatcher->addPath(defaultOutputFolder());
 }
 
 HistoryPage::~HistoryPage()
@@ -140,9 +139,13 @@ HistoryPage::~HistoryPage()
     shutDown();
 }
 
+// The default folder is made when the settings are loaded; it can be watched
+// from then on.
 void HistoryPage::setOutputFolder(const QString &folder)
 {
     outputFolder = folder;
+    if (outputWatcher->directories().isEmpty() && QFileInfo::exists(defaultOutputFolder()))
+        outputWatcher->addPath(defaultOutputFolder());
 }
 
 void HistoryPage::changeEvent(QEvent *event)

@@ -2,11 +2,11 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
-    <name>HistoryPage</name>
+    <name>MainWindow</name>
     <message numerus="yes">
         <source>%n 个文件未能删除：</source>
-        <translation>
-            <numerusform>%n 个文件未能删除：</numerusform>
+        <translation type="unfinished">
+            <numerusform></numerusform>
         </translation>
     </message>
 </context>
