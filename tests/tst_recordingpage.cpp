@@ -203,6 +203,10 @@ private slots:
 
         selectRegionByDragging(PatternArea.bottomRight(), PatternArea.topLeft());
         QCOMPARE(modeCombo()->currentIndex(), int(Region));
+        // The watermark marks every frame, the first ones after the resume too.
+        w<QComboBox>("watermarkPositionCombo")->setCurrentIndex(TopLeft);
+        w<QComboBox>("watermarkSize")->setCurrentIndex(4); // 42 pixels
+        w<QCheckBox>("watermarkCheck")->setChecked(true);
 
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
         QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
@@ -243,6 +247,17 @@ private slots:
         const QColor centre = video.colourAt(video.frames.size() / 2,
                                              QPoint(PatternArea.width() / 2, PatternArea.height() / 2));
         QVERIFY2(closeTo(centre, PatternColour), qPrintable(describe(centre)));
+        for (int i = 0; i < video.frames.size(); ++i) {
+            const QImage &image = video.frames.at(i).image;
+            int red = 0;
+            for (int y = 0; y < image.height() / 2; ++y)
+                for (int x = 0; x < image.width() / 2; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    red += c.red() > 150 && c.green() < 120;
+                }
+            QVERIFY2(red > 100, qPrintable(QStringLiteral("frame %1 at %2 s: %3 red pixels")
+                                               .arg(i).arg(video.frames.at(i).seconds).arg(red)));
+        }
         // The 2.5-second pause leaves no hole in the timestamps.
         QVERIFY2(video.largestGap() < 0.5, qPrintable(QString::number(video.largestGap())));
     }
