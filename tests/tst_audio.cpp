@@ -17,6 +17,7 @@
 #include "support/testsupport.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLocalServer>
 #include <QSystemTrayIcon>
@@ -355,7 +356,15 @@ private slots:
         QVERIFY(helper.waitForReadyRead(30000));
         const QString file = QString::fromLocal8Bit(helper.readLine()).trimmed();
         QVERIFY2(QFileInfo::exists(file), qPrintable(file));
-        QTest::qWait(7000);
+        // Killed once six seconds of sound have reached the disk, however
+        // long a loaded machine takes to write them.
+        QDeadlineTimer deadline(60000);
+        double written = 0;
+        while (written < 6.0 && !deadline.hasExpired()) {
+            QTest::qWait(500);
+            written = decodeAudio(file).seconds();
+        }
+        QVERIFY2(written >= 6.0, qPrintable(QString::number(written)));
         ::kill(pid_t(helper.processId()), SIGKILL);
         QVERIFY(helper.waitForFinished(10000));
 
