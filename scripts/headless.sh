@@ -57,8 +57,11 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # -displayfd lets the server pick a free display and tell us which one.
+# -noreset: by default the server resets when its last client leaves and
+# drops a client connecting meanwhile; openbox, starting beside the first
+# xprop below, then ended at once and left the run without a window manager.
 Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension Composite \
-  +extension MIT-SHM -dpi 96 3>"$workdir/display" >"$workdir/xvfb.log" 2>&1 &
+  +extension MIT-SHM -dpi 96 -noreset 3>"$workdir/display" >"$workdir/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 200); do
   [[ -s "$workdir/display" ]] && break
@@ -77,11 +80,18 @@ export QT_QPA_PLATFORM=xcb
 if (( with_wm )); then
   openbox --sm-disable >"$workdir/openbox.log" 2>&1 &
   pids+=($!)
-  # The window manager is ready once it has claimed the screen.
-  for _ in $(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  # The window manager is ready once it has claimed the screen. Tests need
+  # it (focus, WM_STATE, moves), so the command never runs without it.
+  wm_claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+  for _ in $(seq 1 600); do
+    wm_claimed || ! kill -0 "${pids[-1]}" 2>/dev/null && break
     sleep 0.05
   done
+  if ! wm_claimed; then
+    echo "headless: the window manager did not claim the screen" >&2
+    cat "$workdir/openbox.log" >&2
+    exit 1
+  fi
 fi
 if (( with_compositor )); then
   xcompmgr >"$workdir/xcompmgr.log" 2>&1 &
