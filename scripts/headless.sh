@@ -16,8 +16,9 @@
 # the permission store, BACKEND (the test portal backend) and the real
 # xdg-desktop-portal frontend routed to it through a .portal file of its
 # own. The command gets DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE=wayland,
-# VEXLO_TEST_PORTAL=1 and VEXLO_TEST_PORTAL_LOGS (the folder of the rig's
-# logs), and starts once the frontend answers.
+# VEXLO_TEST_PORTAL=1, VEXLO_TEST_PORTAL_LOGS (the folder of the rig's
+# logs) and VEXLO_TEST_PORTAL_PIPEWIRE_PID, and starts once the frontend
+# answers.
 set -uo pipefail
 
 size=1920x1080

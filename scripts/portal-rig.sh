@@ -79,6 +79,8 @@ BUS
 
   "${rig_env[@]}" pipewire >"$logs/pipewire.log" 2>&1 &
   pids+=($!)
+  # A test may end it on purpose, to see a lost connection reported.
+  export VEXLO_TEST_PORTAL_PIPEWIRE_PID=$!
   rig_wait test -S "$dir/runtime/pipewire-0" || { rig_fail "PipeWire did not start" "$logs/pipewire.log"; return 1; }
 
   "${rig_env[@]}" wireplumber >"$logs/wireplumber.log" 2>&1 &

@@ -46,6 +46,7 @@ void RecordingPage::startPortalCapture(const RecordingConfig &config)
     choice.mode = config.mode;
     choice.region = config.region;
     choice.pointer = config.captureCursor;
+    choice.frameRate = config.frameRate;
     choice.restoreToken = openSettingsStore()->value(RestoreTokenKey).toString();
     choice.parentWindow = QStringLiteral("x11:%1").arg(quintptr(window()->winId()), 0, 16);
 

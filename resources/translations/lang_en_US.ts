@@ -1160,12 +1160,12 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
         <translation>The PipeWire video stream was disconnected</translation>
     </message>
     <message>
-        <source>与 PipeWire 的连接中断</source>
-        <translation>The connection to PipeWire was lost</translation>
-    </message>
-    <message>
         <source>无法连接 PipeWire（%1）</source>
         <translation>Cannot connect to PipeWire (%1)</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断：%1</source>
+        <translation>The connection to PipeWire was lost: %1</translation>
     </message>
 </context>
 <context>

@@ -1159,12 +1159,12 @@
         <translation>PipeWire 視訊串流已中斷</translation>
     </message>
     <message>
-        <source>与 PipeWire 的连接中断</source>
-        <translation>與 PipeWire 的連線中斷</translation>
-    </message>
-    <message>
         <source>无法连接 PipeWire（%1）</source>
         <translation>無法連線 PipeWire（%1）</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断：%1</source>
+        <translation>與 PipeWire 的連線中斷：%1</translation>
     </message>
 </context>
 <context>

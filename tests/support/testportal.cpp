@@ -93,6 +93,11 @@ bool TestPortal::setPointer(QPoint position)
     return call(QStringLiteral("SetPointer"), {position.x(), position.y()});
 }
 
+bool TestPortal::setMovingCrop(bool on)
+{
+    return call(QStringLiteral("SetMovingCrop"), {on});
+}
+
 bool TestPortal::endStream()
 {
     return call(QStringLiteral("EndStream"), {});

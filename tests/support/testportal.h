@@ -35,6 +35,9 @@ public:
     bool setSourceTypes(uint types);
     bool setCursorModes(uint modes);
     bool setPointer(QPoint position);
+    // Streams started from now on show a window that moves in a larger
+    // buffer, marked by crop metadata, and some buffers marked corrupted.
+    bool setMovingCrop(bool on);
     // As when the user stops sharing on the desktop: the stream ends and the
     // session is closed.
     bool endStream();

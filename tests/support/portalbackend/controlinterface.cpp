@@ -84,6 +84,11 @@ void ControlInterface::SetPointer(int x, int y)
     portal.setPointer(QPoint(x, y));
 }
 
+void ControlInterface::SetMovingCrop(bool on)
+{
+    portal.state().movingCrop = on;
+}
+
 void ControlInterface::EndStream()
 {
     portal.endStreams();

@@ -29,6 +29,8 @@ public slots:
     void SetSourceTypes(uint types, const QDBusMessage &message);
     void SetCursorModes(uint modes, const QDBusMessage &message);
     void SetPointer(int x, int y);
+    // Streams started from now on send a moving window (testcontent.h).
+    void SetMovingCrop(bool on);
     void EndStream();
     uint DialogCount() const;
     QVariantMap LastSelectOptions() const;

@@ -154,7 +154,7 @@ uint ScreenCastPortal::SelectSources(const QDBusObjectPath &, const QDBusObjectP
     return Success;
 }
 
-void ScreenCastPortal::Start(const QDBusObjectPath &, const QDBusObjectPath &sessionHandle, const QString &,
+void ScreenCastPortal::Start(const QDBusObjectPath &handle, const QDBusObjectPath &sessionHandle, const QString &,
                              const QString &, const QVariantMap &, const QDBusMessage &message)
 {
     message.setDelayedReply(true);
@@ -190,7 +190,8 @@ uint ScreenCastPortal::chooseSourceType(const Session &session) const
 void ScreenCastPortal::startStream(const QString &key, uint sourceType, const QDBusMessage &message)
 {
     Session &session = sessions[key];
-    const VideoSourceSettings settings{current.streamSize, current.frameRate, session.cursorMode, current.pointer};
+    const VideoSourceSettings settings{current.streamSize, current.frameRate, session.cursorMode, current.pointer,
+                                       current.movingCrop};
     auto *source = new VideoSource(pipeWire, settings, this);
     session.source = source;
     auto answered = std::make_shared<bool>(false);

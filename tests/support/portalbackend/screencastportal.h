@@ -26,6 +26,7 @@ struct PortalState
     uint sourceTypes = SourceMonitor | SourceWindow;
     uint cursorModes = CursorHidden | CursorEmbedded | CursorMetadata;
     QPoint pointer{DefaultPointerX, DefaultPointerY};
+    bool movingCrop = false;
     uint dialogCount = 0;
     QVariantMap lastSelectOptions;
 };
