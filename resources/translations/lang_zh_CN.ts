@@ -5,8 +5,8 @@
     <name>HistoryPage</name>
     <message numerus="yes">
         <source>%n 个文件未能删除：</source>
-        <translation>
-            <numerusform>%n 个文件未能删除：</numerusform>
+        <translation type="unfinished">
+            <numerusform></numerusform>
         </translation>
     </message>
 </context>
