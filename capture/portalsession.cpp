@@ -39,6 +39,13 @@ QString token()
     return QStringLiteral("vexlo%1").arg(QRandomGenerator::global()->generate());
 }
 
+// The portal's objects for this connection live under a path named after it.
+QString senderPart()
+{
+    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
+    return sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+}
+
 QString noPortalText()
 {
     return PortalSession::tr("找不到桌面门户服务（xdg-desktop-portal），无法通过桌面录制屏幕");
@@ -147,9 +154,14 @@ void PortalSession::start(const Request &wanted)
 
 void PortalSession::close()
 {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // An unanswered request (the desktop's dialog still open) is withdrawn:
+    // the desktop closes its dialog, or drops a session it was creating.
+    if (!requestPath.isEmpty() && pendingStep != nullptr)
+        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, requestPath, RequestInterface,
+                                                     QStringLiteral("Close")));
     stopListening();
     if (!sessionHandle.isEmpty()) {
-        QDBusConnection bus = QDBusConnection::sessionBus();
         bus.disconnect(PortalService, sessionHandle, SessionInterface, QStringLiteral("Closed"),
                        this, SLOT(onClosed()));
         bus.asyncCall(QDBusMessage::createMethodCall(PortalService, sessionHandle,
@@ -208,11 +220,9 @@ void PortalSession::callWithRequest(const QString &method, QVariantList argument
     options.insert(QStringLiteral("handle_token"), handleToken);
     // The answer comes as a signal on a path known before the call; listening
     // first means a fast answer cannot be missed.
-    QString sender = bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     stopListening();
     requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                      .arg(sender, handleToken);
+                      .arg(senderPart(), handleToken);
     pendingStep = next;
     bus.connect(PortalService, requestPath, RequestInterface, QStringLiteral("Response"), this,
                 SLOT(onResponse(uint, QVariantMap)));

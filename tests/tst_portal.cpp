@@ -93,6 +93,15 @@ private:
         return files.size() == 1 ? QDir(outputDir()).filePath(files.first()) : QString();
     }
 
+    // The text the preview shows instead of a picture, or empty.
+    QString previewText() const
+    {
+        const QList<QGraphicsItem *> items = w<QGraphicsView>("video_view")->scene()->items();
+        if (items.size() != 1 || items.first()->type() != QGraphicsSimpleTextItem::Type)
+            return {};
+        return static_cast<QGraphicsSimpleTextItem *>(items.first())->text();
+    }
+
     // Waits for about `frames` stream frames of recording.
     static void recordFor(int frames) { QTest::qWait(frames * 1000 / Fps); }
 
@@ -158,10 +167,7 @@ private slots:
         // 默认 is the desktop's own pointer, at the chosen 48x48.
         w<QComboBox>("moueSizeCombo")->setCurrentIndex(5);
         // Idle, the page opens no session: it says when the preview comes.
-        const QList<QGraphicsItem *> items = w<QGraphicsView>("video_view")->scene()->items();
-        QCOMPARE(items.size(), 1);
-        QCOMPARE(static_cast<QGraphicsSimpleTextItem *>(items.first())->text(),
-                 QStringLiteral("开始录制后显示预览"));
+        QCOMPARE(previewText(), QStringLiteral("开始录制后显示预览"));
         QCOMPARE(portal.activeStreams(), 0);
         // Clicks cannot be seen through the portal.
         QVERIFY(!w<QCheckBox>("highlightCheckBox")->isEnabled());
@@ -433,13 +439,62 @@ private slots:
         QVERIFY(portal.setNextResponse(1));
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
         // Nothing runs once the desktop has answered, and nothing is said.
-        QTRY_VERIFY_WITH_TIMEOUT(toggleButton()->isEnabled(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(toggleButton()->text(), QStringLiteral("开始"), 60000);
+        QVERIFY(toggleButton()->isEnabled());
         QTest::qWait(500);
         QVERIFY(!recorder()->isRecording());
-        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
         QVERIFY(answerer.boxes().isEmpty());
         QVERIFY(filesIn(outputDir()).isEmpty());
         QCOMPARE(portal.activeStreams(), 0);
+    }
+
+    void waitingForTheDesktopsDialogIsShownAndCancelled_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("button") << "button";
+        QTest::newRow("start shortcut") << "shortcut";
+        QTest::newRow("quitting") << "quit";
+    }
+
+    // A desktop whose dialog stays open: the page says what it waits for,
+    // and a cancel withdraws the request and closes the session.
+    void waitingForTheDesktopsDialogIsShownAndCancelled()
+    {
+        QFETCH(QString, how);
+        if (how == "shortcut")
+            openSettingsStore()->setValue("Shortcuts/global", true);
+        const int closed = portal.closedRequests();
+        const int dialogs = portal.dialogCount();
+        QVERIFY(portal.setNextResponse(3));
+        openWindow();
+        ModalAnswerer answerer;
+        if (how == "shortcut")
+            QTRY_COMPARE_WITH_TIMEOUT(portal.boundShortcuts().size(), 2, 30000);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(portal.dialogCount(), dialogs + 1, 30000);
+        QCOMPARE(previewText(), QStringLiteral("等待桌面的屏幕共享对话框…"));
+        QCOMPARE(toggleButton()->text(), QStringLiteral("取消"));
+        QVERIFY(toggleButton()->isEnabled());
+        QCOMPARE(portal.openSessions(), 1);
+        // No time limit: still waiting a while later.
+        QTest::qWait(1500);
+        QCOMPARE(toggleButton()->text(), QStringLiteral("取消"));
+
+        if (how == "button")
+            QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        else if (how == "shortcut")
+            QCOMPARE(portal.activateShortcut("record"), 1);
+        else
+            window.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(portal.closedRequests(), closed + 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(portal.openSessions(), 0, 30000);
+        if (!window)
+            return;
+        QCOMPARE(toggleButton()->text(), QStringLiteral("开始"));
+        QCOMPARE(previewText(), QStringLiteral("开始录制后显示预览"));
+        QVERIFY(!recorder()->isRecording());
+        QVERIFY(answerer.boxes().isEmpty());
+        QVERIFY(filesIn(outputDir()).isEmpty());
     }
 
     void desktopEndingTheStreamStopsTheRecording()

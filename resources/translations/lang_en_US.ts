@@ -561,6 +561,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>开始录制后显示预览</source>
         <translation>The preview appears once recording starts</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>等待桌面的屏幕共享对话框…</source>
+        <translation>Waiting for the desktop&apos;s screen sharing dialog…</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>

@@ -123,6 +123,18 @@ int TestPortal::activeStreams()
     return call(QStringLiteral("ActiveStreams"), {}, &answer) ? int(answer.toUInt()) : -1;
 }
 
+int TestPortal::openSessions()
+{
+    QVariant answer;
+    return call(QStringLiteral("OpenSessions"), {}, &answer) ? int(answer.toUInt()) : -1;
+}
+
+int TestPortal::closedRequests()
+{
+    QVariant answer;
+    return call(QStringLiteral("ClosedRequests"), {}, &answer) ? int(answer.toUInt()) : -1;
+}
+
 int TestPortal::activateShortcut(const QString &id)
 {
     QVariant answer;

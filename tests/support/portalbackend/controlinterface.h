@@ -35,6 +35,8 @@ public slots:
     uint DialogCount() const;
     QVariantMap LastSelectOptions() const;
     uint ActiveStreams() const;
+    uint OpenSessions() const;
+    uint ClosedRequests() const;
     // As when the user presses a bound shortcut: how many sessions heard it.
     uint ActivateShortcut(const QString &id);
     QStringList BoundShortcuts() const;

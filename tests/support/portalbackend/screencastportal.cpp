@@ -1,6 +1,7 @@
 #include "screencastportal.h"
 
 #include "dbustypes.h"
+#include "portalrequest.h"
 #include "portalsession.h"
 #include "videosource.h"
 
@@ -21,7 +22,7 @@ const QString ScreenCastInterface = QStringLiteral("org.freedesktop.impl.portal.
 const QString RestoreVendor = QStringLiteral("vexlotest");
 constexpr quint32 RestoreVersion = 1;
 
-enum Response : uint { Success = 0, Cancelled = 1, OtherFailure = 2 };
+enum Response : uint { Success = 0, Cancelled = 1, OtherFailure = 2, NoAnswer = 3 };
 
 QVariantMap mapOf(const QVariant &value)
 {
@@ -160,12 +161,17 @@ void ScreenCastPortal::Start(const QDBusObjectPath &handle, const QDBusObjectPat
     message.setDelayedReply(true);
     const QString key = sessionHandle.path();
     auto found = sessions.find(key);
-    if (found == sessions.end() || found->source != nullptr) {
+    if (found == sessions.end() || found->source != nullptr || found->openDialog != nullptr) {
         reply(message, OtherFailure);
         return;
     }
     const uint response = current.nextResponse;
     current.nextResponse = Success;
+    if (response == NoAnswer) {
+        ++current.dialogCount;
+        keepDialogOpen(key, handle, message);
+        return;
+    }
 
     uint sourceType = found->restoredSourceType & current.sourceTypes;
     if (sourceType == 0) {
@@ -177,6 +183,20 @@ void ScreenCastPortal::Start(const QDBusObjectPath &handle, const QDBusObjectPat
         return;
     }
     startStream(key, sourceType, message);
+}
+
+void ScreenCastPortal::keepDialogOpen(const QString &key, const QDBusObjectPath &handle, const QDBusMessage &message)
+{
+    auto *dialog = new PortalRequest(handle, this);
+    sessions[key].openDialog = dialog;
+    connect(dialog, &PortalRequest::closeRequested, this, [this, key, dialog, message] {
+        ++current.closedRequests;
+        reply(message, Cancelled);
+        auto found = sessions.find(key);
+        if (found != sessions.end() && found->openDialog == dialog)
+            found->openDialog = nullptr;
+        dialog->deleteLater();
+    });
 }
 
 uint ScreenCastPortal::chooseSourceType(const Session &session) const
@@ -245,6 +265,7 @@ void ScreenCastPortal::closeSession(const QString &key)
     if (found == sessions.end())
         return;
     delete found->source;
+    delete found->openDialog;
     found->object->unregister();
     found->object->deleteLater();
     sessions.erase(found);
