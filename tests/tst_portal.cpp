@@ -486,7 +486,11 @@ private slots:
             QCOMPARE(portal.activateShortcut("record"), 1);
         else
             window.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(portal.closedRequests(), closed + 1, 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(portal.closedRequests() == closed + 1,
+                                  qPrintable(QStringLiteral("button %1, bound: %2")
+                                                 .arg(window ? toggleButton()->text() : QString(),
+                                                      portal.boundShortcuts().join(' '))),
+                                  30000);
         QTRY_COMPARE_WITH_TIMEOUT(portal.openSessions(), 0, 30000);
         if (!window)
             return;
