@@ -65,33 +65,25 @@ constexpr int LargestCursorEdge = 512;
 // image when its format is not a packed one with alpha.
 QImage pointerImageOf(const spa_meta_bitmap &bitmap, const uint8_t *pixels)
 {
-    QImage::Format format = QImage::Format_Invalid;
-    bool swapRedBlue = false;
+    const int width = int(bitmap.size.width), height = int(bitmap.size.height);
     switch (bitmap.format) {
-    case SPA_VIDEO_FORMAT_RGBA: format = QImage::Format_RGBA8888_Premultiplied; break;
-    case SPA_VIDEO_FORMAT_BGRA: format = QImage::Format_ARGB32_Premultiplied; break;
-    // A, R, G, B in memory is B, G, R, A reversed: swapped into RGBA below.
+    case SPA_VIDEO_FORMAT_RGBA:
+        return QImage(pixels, width, height, bitmap.stride, QImage::Format_RGBA8888_Premultiplied)
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    case SPA_VIDEO_FORMAT_BGRA:
+        return QImage(pixels, width, height, bitmap.stride, QImage::Format_ARGB32_Premultiplied).copy();
     case SPA_VIDEO_FORMAT_ARGB:
-    case SPA_VIDEO_FORMAT_ABGR:
-        format = QImage::Format_RGBA8888_Premultiplied;
-        swapRedBlue = true;
-        break;
+    case SPA_VIDEO_FORMAT_ABGR: break;
     default: return {};
     }
-    const QImage view(pixels, int(bitmap.size.width), int(bitmap.size.height), bitmap.stride, format);
-    if (!swapRedBlue)
-        return view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // Alpha first: each 32-bit word is rotated so alpha comes last.
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < view.height(); ++y) {
-        const uint8_t *from = view.constScanLine(y);
+    // Alpha first in memory, which Qt has no format for.
+    const bool redFirst = bitmap.format == SPA_VIDEO_FORMAT_ARGB;
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *from = pixels + size_t(y) * size_t(bitmap.stride);
         auto *to = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < view.width(); ++x, from += 4) {
-            const bool redFirst = bitmap.format == SPA_VIDEO_FORMAT_ARGB;
-            const uint8_t r = redFirst ? from[1] : from[3];
-            const uint8_t b = redFirst ? from[3] : from[1];
-            to[x] = qRgba(r, from[2], b, from[0]);
-        }
+        for (int x = 0; x < width; ++x, from += 4)
+            to[x] = qRgba(redFirst ? from[1] : from[3], from[2], redFirst ? from[3] : from[1], from[0]);
     }
     return image;
 }

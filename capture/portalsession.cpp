@@ -1,5 +1,6 @@
 #include "capture/portalsession.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,6 +13,8 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDebug>
 #include <QRandomGenerator>
+
+#include <utility>
 
 #include <fcntl.h>
 
@@ -155,20 +158,35 @@ void PortalSession::start(const Request &wanted)
 void PortalSession::close()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    // An unanswered request (the desktop's dialog still open) is withdrawn:
-    // the desktop closes its dialog, or drops a session it was creating.
-    if (!requestPath.isEmpty() && pendingStep != nullptr)
-        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, requestPath, RequestInterface,
-                                                     QStringLiteral("Close")));
+    const QString withdrawn = pendingStep != nullptr ? requestPath : QString();
     stopListening();
-    if (!sessionHandle.isEmpty()) {
+    if (!sessionHandle.isEmpty())
         bus.disconnect(PortalService, sessionHandle, SessionInterface, QStringLiteral("Closed"),
                        this, SLOT(onClosed()));
-        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, sessionHandle,
-                                                     SessionInterface, QStringLiteral("Close")));
-        sessionHandle.clear();
-    }
+    const QString session = std::exchange(sessionHandle, QString());
     active = false;
+    const auto closeSession = [session] {
+        if (!session.isEmpty())
+            QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+                PortalService, session, SessionInterface, QStringLiteral("Close")));
+    };
+    if (withdrawn.isEmpty()) {
+        closeSession();
+        return;
+    }
+    // An unanswered request (the desktop's dialog still open) is withdrawn
+    // first: the desktop closes its dialog, or drops a session it was
+    // creating. The frontend runs calls side by side, so the session is
+    // closed only once that is done; the watcher outlives this object.
+    auto *watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, withdrawn, RequestInterface,
+                                                     QStringLiteral("Close"))),
+        QCoreApplication::instance());
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+            [closeSession](QDBusPendingCallWatcher *done) {
+                done->deleteLater();
+                closeSession();
+            });
 }
 
 void PortalSession::watch(const QDBusPendingCall &call,

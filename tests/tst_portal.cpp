@@ -487,9 +487,12 @@ private slots:
         else
             window.reset();
         QTRY_VERIFY2_WITH_TIMEOUT(portal.closedRequests() == closed + 1,
-                                  qPrintable(QStringLiteral("button %1, bound: %2")
+                                  qPrintable(QStringLiteral("button %1, bound: %2, boxes: %3")
                                                  .arg(window ? toggleButton()->text() : QString(),
-                                                      portal.boundShortcuts().join(' '))),
+                                                      portal.boundShortcuts().join(' '),
+                                                      answerer.boxes().isEmpty()
+                                                          ? QString()
+                                                          : answerer.boxes().first().text)),
                                   30000);
         QTRY_COMPARE_WITH_TIMEOUT(portal.openSessions(), 0, 30000);
         if (!window)

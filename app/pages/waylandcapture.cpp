@@ -10,6 +10,7 @@
 #include "core/settingsstore.h"
 #include "ui_recordingpage.h"
 
+#include <QDebug>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QMessageBox>
@@ -57,6 +58,7 @@ void RecordingPage::startPortalCapture(const RecordingConfig &config)
     connect(source, &capture::PortalSource::cancelled, this,
             [this, source] { endPortalStart(source); });
     connect(source, &capture::PortalSource::failed, this, [this, source](const QString &reason) {
+        qWarning().noquote() << "the desktop's screen sharing failed:" << reason;
         endPortalStart(source);
         QTimer::singleShot(0, this, [this, reason] {
             QMessageBox::information(this, tr("错误"),
