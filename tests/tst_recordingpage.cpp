@@ -1,6 +1,7 @@
 // The recording page driven through its widgets: capture targets, start,
 // pause, resume, stop, the elapsed time, and the live preview.
 #include "app/mainwindow.h"
+#include "app/pages/recordingpage.h"
 #include "core/settingsstore.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
@@ -131,7 +132,8 @@ private:
         QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
         QCOMPARE(enabledLockedControls(), LockedControls);
         // The clock is the window's only timer at the frame rate.
-        const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        const auto timers = window->findChild<RecordingPage *>()->findChildren<QTimer *>(
+            QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(std::none_of(timers.begin(), timers.end(), [](const QTimer *t) {
             return t->isActive() && t->interval() < 500;
         }));
@@ -619,7 +621,8 @@ private slots:
         QFETCH(int, interval);
         w<QSlider>("frameRateSlider")->setValue(frameRate);
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
-        const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        const auto timers = window->findChild<RecordingPage *>()->findChildren<QTimer *>(
+            QString(), Qt::FindDirectChildrenOnly);
         const bool ticking = std::any_of(timers.begin(), timers.end(), [&](const QTimer *t) {
             return t->isActive() && t->interval() == interval;
         });

@@ -207,7 +207,9 @@ private slots:
         w<QLineEdit>("watermarkPath")->setText(QStringLiteral("/tmp/logo.png"));
         w<QCheckBox>("autoStartCheckBox")->setChecked(true);
         w<QCheckBox>("RecMinToTray")->setChecked(true);
-        window->findChild<ScreenRecorder *>()->setOutputDirectory(folder);
+        // The folder dialog's answer.
+        QVERIFY(QMetaObject::invokeMethod(window->findChild<SettingsPage *>(),
+                                          "useChosenOutputDirectory", Q_ARG(QString, folder)));
         restart();
 
         QCOMPARE(w<QComboBox>("qualityCombo")->currentIndex(), 3);

@@ -42,8 +42,8 @@ using namespace history;
 namespace {
 
 constexpr int RowHeight = 40;
-// A slice stays well under 100 ms of widget building on a slow machine.
-constexpr int RowsPerSlice = 30;
+// A slice of row widgets stays well under 50 ms on a slow, loaded machine.
+constexpr int RowsPerSlice = 10;
 constexpr int WatchIntervalMs = 1000;
 // Another program's file may stay empty for a while (a copy just begun, a
 // download, an encoder's output before its header).
@@ -121,6 +121,36 @@ void removeMarkedRows(QTableWidget *table, const QList<bool> &marked)
     }
 }
 
+// A column that fits its contents measures every row again before the view
+// next places a cell, that is after every change of any cell: a batch of
+// changes would cost rows x changes. While one is made the columns keep
+// their widths; they measure once, when the view next lays out.
+class ColumnFitHold
+{
+public:
+    explicit ColumnFitHold(QHeaderView *header)
+        : header(header)
+    {
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->sectionResizeMode(column) == QHeaderView::ResizeToContents) {
+                held.append(column);
+                header->setSectionResizeMode(column, QHeaderView::Fixed);
+            }
+        }
+    }
+    ~ColumnFitHold()
+    {
+        for (const int column : held)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    ColumnFitHold(const ColumnFitHold &) = delete;
+    ColumnFitHold &operator=(const ColumnFitHold &) = delete;
+
+private:
+    QHeaderView *header;
+    QList<int> held;
+};
+
 } // namespace
 
 HistoryPage::HistoryPage(const OutputWriters *writers, QWidget *parent)
@@ -132,7 +162,6 @@ HistoryPage::HistoryPage(const OutputWriters *writers, QWidget *parent)
     ui->setupUi(this);
     setupRecordingsTable();
     connectHistoryPage();
-    outputWatcher->addPath(defaultOutputFolder());
 }
 
 HistoryPage::~HistoryPage()
@@ -140,9 +169,13 @@ HistoryPage::~HistoryPage()
     shutDown();
 }
 
+// The default folder is made when the settings are loaded; it can be watched
+// from then on.
 void HistoryPage::setOutputFolder(const QString &folder)
 {
     outputFolder = folder;
+    if (outputWatcher->directories().isEmpty() && QFileInfo::exists(defaultOutputFolder()))
+        outputWatcher->addPath(defaultOutputFolder());
 }
 
 void HistoryPage::changeEvent(QEvent *event)
@@ -331,6 +364,7 @@ void HistoryPage::updateRecordingsTable()
         return;
     }
     const QList<RecordingFile> files = listRecordingFiles();
+    const ColumnFitHold hold(ui->recordingsTable->horizontalHeader());
     listedOrder.clear();
     for (int i = 0; i < files.size(); ++i)
         listedOrder.insert(files[i].path, i);
@@ -377,6 +411,7 @@ void HistoryPage::buildPendingRows(int limit)
 {
     // Rows that go to the same place are inserted in one go: the view lays
     // out every row widget once per insertion, whatever its size.
+    const ColumnFitHold hold(ui->recordingsTable->horizontalHeader());
     int built = 0;
     while (built < limit && !pendingRows.isEmpty()) {
         const int row = rowForListedPosition(listedOrder.value(pendingRows.first().path, INT_MAX));
@@ -508,6 +543,7 @@ void HistoryPage::onDurationProbed(const QString &path, qint64 size, const QDate
     if (name->data(SizeRole).toLongLong() != size || name->data(ModifiedRole).toDateTime() != modified
         || name->data(BeingRecordedRole).toBool())
         return;
+    const ColumnFitHold hold(ui->recordingsTable->horizontalHeader());
     ui->recordingsTable->item(row, DurationColumn)->setText(duration);
 }
 

@@ -115,7 +115,7 @@ private:
     std::unique_ptr<Ui::HistoryPage> ui;
     const OutputWriters *writers;
     QString outputFolder;
-    // Watches the default output folder only, added once at construction.
+    // Watches the default output folder only, added once it exists.
     QFileSystemWatcher *outputWatcher = nullptr;
     DurationProbes *durationProbes = nullptr;
     // Builds the rows a rebuild found missing, a slice per event-loop turn.

@@ -86,11 +86,6 @@ RecordingPage::~RecordingPage()
     closeSelectors();
 }
 
-int RecordingPage::mode() const
-{
-    return ui->recordModeCombo->currentIndex();
-}
-
 void RecordingPage::setMode(int mode)
 {
     ui->recordModeCombo->setCurrentIndex(mode);

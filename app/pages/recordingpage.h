@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/pages/recordingoptions.h"
 #include "core/recordingconfig.h"
 
 #include <QElapsedTimer>
@@ -23,15 +24,6 @@ class QTimer;
 class RegionSelector;
 class ScreenRecorder;
 class WindowSelector;
-
-// Every option of a recording but its target, as the settings show them:
-// read at each start and at each refresh of the preview.
-class RecordingOptions
-{
-public:
-    virtual ~RecordingOptions() = default;
-    virtual RecordingConfig recordingOptions() const = 0;
-};
 
 // The record page: start, pause, resume and stop, the elapsed time and the
 // level meter, the capture target chosen through the mode box and its
@@ -59,7 +51,6 @@ public:
     ~RecordingPage() override;
 
     // The stored choice of the mode box; a change opens the mode's selector.
-    int mode() const;
     void setMode(int mode);
     // The page's own quality and format boxes, kept in step with the settings'.
     void setQuality(int index);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/pages/recordingpage.h"
+#include "app/pages/recordingoptions.h"
 
 #include <QColor>
 #include <QKeySequence>
@@ -34,7 +34,6 @@ public:
     bool minimizesToTray() const;
     QString outputDirectory() const { return outputDir; }
     // The record page's mode box, stored here with the other options.
-    int recordMode() const { return storedMode; }
     void setRecordMode(int mode) { storedMode = mode; }
     void setQuality(int index);
     void setFormat(int index);
