@@ -27,17 +27,21 @@ test: build
 CASE ?=
 SECONDS ?= 20
 # The portal cases (all cases, or CASE=portal-...) run beside the test
-# portal backend on the portal rig.
+# portal backend on the portal rig; the desktop cases (CASE=gnome-...) on
+# the real GNOME desktop, which `make bench` alone runs after the others.
 BENCH_PORTAL := $(if $(CASE),$(filter portal-%,$(CASE)),all)
+BENCH_DESKTOP := $(if $(CASE),$(filter gnome-%,$(CASE)),all)
 BENCH_TARGETS := vexlo-bench-run $(if $(BENCH_PORTAL),vexlo-test-portal)
 bench: configure
 	@echo "Building the benchmark (log: $(BUILD_DIR)/bench-build.log)..."
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(BENCH_TARGETS) >$(BUILD_DIR)/bench-build.log 2>&1 \
 		|| { cat $(BUILD_DIR)/bench-build.log; exit 1; }
 	@echo "Running the benchmark, $(SECONDS) s per case..."
-	@$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray \
+	@$(if $(and $(CASE),$(BENCH_DESKTOP)),true,$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray \
 		$(if $(BENCH_PORTAL),--portal $(BUILD_DIR)/tests/vexlo-test-portal) -- \
-		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS)
+		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS))
+	@$(if $(BENCH_DESKTOP),$(HEADLESS) --size 1920x1080 --no-sound --desktop gnome -- \
+		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS),true)
 
 # CPU the idle window takes on the settings page, minimised and hidden.
 idle-cpu: build

@@ -64,7 +64,13 @@ QList<Case> allCases()
         {"WEBM-UltraHD@30", UltraHD, 30, QSize(1920, 1080),
          vp9Args("20", "8000000", "15", "35", "12"), false, WEBM},
         {"portal-HD@30", HD, 30, QSize(1280, 720), hd, false, MP4, false, true, hdPeer},
+        {"gnome-HD@30", HD, 30, QSize(1280, 720), hd, false, MP4, false, true, hdPeer, true},
     };
+}
+
+bool onDesktopRig()
+{
+    return !qEnvironmentVariableIsEmpty("VEXLO_TEST_DESKTOP");
 }
 
 double percentile(QList<double> samples, double p)

@@ -31,6 +31,9 @@ struct Case
     // PipeWire source with these encoder elements in place of ffmpeg.
     bool portal = false;
     QStringList peerEncoderArgs = {};
+    // The portal is the real GNOME desktop's (scripts/headless.sh --desktop
+    // gnome): mutter's monitor stream with the moving page full screen.
+    bool desktop = false;
 };
 
 // The peer's run of a portal case: frames in its file, the file's length
@@ -42,6 +45,9 @@ struct PeerRun
     double cpuMs = 0;
 };
 PeerRun runPortalPeer(const Case &c, int seconds, const QString &output);
+
+// True on the real desktop's rig, where only the desktop cases run.
+bool onDesktopRig();
 
 // The corner the scroller flashes white in the cases with sound.
 inline constexpr int FlashSize = 120;

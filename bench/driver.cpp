@@ -1,7 +1,8 @@
 // Runs each case twice on the same moving screen, once with ScreenRecorder
 // and once with ffmpeg's own X11 grabber and the same encoder settings, and
 // prints one line per case. The portal cases record the test portal's
-// stream instead, and GStreamer is the peer.
+// stream instead, and GStreamer is the peer; the desktop case records the
+// real GNOME desktop's monitor with the moving page full screen.
 
 #include "bench/benchcases.h"
 
@@ -16,6 +17,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <unistd.h>
 #include <vector>
 
 #include <spawn.h>
@@ -164,24 +166,137 @@ bool runPortalCase(const Case &c, int seconds, const QString &workDir, QStringLi
     return peer.frames > 0;
 }
 
-bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
+// The moving page, full screen, in a process of its own.
+bool startScroller(QProcess &scroller, const Case &c)
 {
-    if (c.portal)
-        return runPortalCase(c, seconds, workDir, table);
-    const QString self = QCoreApplication::applicationFilePath();
-
-    QProcess scroller;
     scroller.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList scrollArgs{"--scroll", "--fps", QString::number(c.frameRate)};
     if (c.audio)
         scrollArgs << "--flash";
-    scroller.start(self, scrollArgs);
+    scroller.start(QCoreApplication::applicationFilePath(), scrollArgs);
     if (!scroller.waitForStarted() || !scroller.waitForReadyRead(20000)) {
         std::fprintf(stderr, "bench: the scrolling page did not start\n");
         return false;
     }
     // Let the page settle into its rhythm before anything is measured.
     QThread::msleep(1000);
+    return true;
+}
+
+// CPU time a process has taken so far, in milliseconds; -1 when gone.
+double processCpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the command's closing parenthesis; utime and stime are
+    // the 14th and 15th of the whole line.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// The user at the desktop's dialog, as the tests' driver does it: shares
+// the monitor once the dialog shows.
+void answerDialogWhenShown(QProcess &user)
+{
+    user.setProcessChannelMode(QProcess::ForwardedChannels);
+    user.start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral(VEXLO_GNOME_DIALOG), QStringLiteral("share"), QStringLiteral("monitor")});
+}
+
+bool dialogAnswered(QProcess &user)
+{
+    // Finished already while the peer's event loop ran, or still to finish.
+    const bool finished = user.state() == QProcess::NotRunning || user.waitForFinished(120000);
+    if (finished && user.exitStatus() == QProcess::NormalExit && user.exitCode() == 0)
+        return true;
+    std::fprintf(stderr, "bench: the desktop's dialog was not answered (%s, exit %d)\n",
+                 qPrintable(user.errorString()), user.exitCode());
+    return false;
+}
+
+// The real desktop's monitor, with the moving page on it, recorded by Vexlo
+// and then by the peer; the compositor's CPU time is taken during each.
+bool runDesktopCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
+{
+    const qint64 compositor = qEnvironmentVariableIntValue("VEXLO_TEST_DESKTOP_COMPOSITOR_PID");
+    if (!onDesktopRig() || compositor <= 0) {
+        std::fprintf(stderr, "bench: %s needs the GNOME rig (scripts/headless.sh --desktop gnome)\n",
+                     qPrintable(c.name));
+        return false;
+    }
+    QProcess scroller;
+    if (!startScroller(scroller, c))
+        return false;
+
+    QProcess vexloUser;
+    answerDialogWhenShown(vexloUser);
+    const double compositorAtStart = processCpuMs(compositor);
+    bool recorded = false;
+    const QHash<QString, QString> stats = runRecorderProcess(c, seconds, workDir, &recorded);
+    const double compositorForVexlo = processCpuMs(compositor) - compositorAtStart;
+    recorded = dialogAnswered(vexloUser) && recorded;
+
+    QProcess peerUser;
+    answerDialogWhenShown(peerUser);
+    const double compositorAtPeer = processCpuMs(compositor);
+    const PeerRun peer =
+        runPortalPeer(c, seconds, workDir + QStringLiteral("/peer-%1.mp4").arg(QString(c.name).replace('@', '_')));
+    const double compositorForPeer = processCpuMs(compositor) - compositorAtPeer;
+    const bool peerAnswered = dialogAnswered(peerUser);
+    scroller.terminate();
+    scroller.waitForFinished(5000);
+
+    if (!recorded || !stats.contains(QStringLiteral("file"))) {
+        std::fprintf(stderr, "bench: the recording of %s failed\n", qPrintable(c.name));
+        return false;
+    }
+    const int vexloFrames = countFrames(stats.value(QStringLiteral("file")));
+    const double vexloFps = double(vexloFrames) / seconds;
+    const double peerFps = peer.seconds > 0 ? peer.frames / peer.seconds : 0.0;
+    // Per second of recording: both record for the same wall time; the
+    // compositor's share covers the whole run of each, set-up included.
+    const double vexloCpuPerSecond = stats.value(QStringLiteral("cpu_ms")).toDouble() / seconds;
+    const double peerCpuPerSecond = peer.cpuMs / seconds;
+    const double freshFps = stats.value(QStringLiteral("fresh_pictures")).toDouble() / seconds;
+    std::printf("case=%s vexlo_fps=%.1f fresh_fps=%.1f peer_fps=%.1f vexlo_cpu_ms_per_s=%.1f "
+                "peer_cpu_ms_per_s=%.1f cpu_ratio=%.2f latency_p50_ms=%s latency_p99_ms=%s "
+                "mutter_cpu_ms_per_s_vexlo=%.1f mutter_cpu_ms_per_s_peer=%.1f capture_p50_ms=%s "
+                "capture_p99_ms=%s loop_p99_ms=%s rss_growth_mb=%s stop_ms=%s\n",
+                qPrintable(c.name), vexloFps, freshFps, peerFps, vexloCpuPerSecond, peerCpuPerSecond,
+                peerCpuPerSecond > 0 ? vexloCpuPerSecond / peerCpuPerSecond : 0.0,
+                qPrintable(stats.value(QStringLiteral("latency_p50_ms"), QStringLiteral("-"))),
+                qPrintable(stats.value(QStringLiteral("latency_p99_ms"), QStringLiteral("-"))),
+                compositorForVexlo / seconds, compositorForPeer / seconds,
+                qPrintable(stats.value(QStringLiteral("capture_p50_ms"))),
+                qPrintable(stats.value(QStringLiteral("capture_p99_ms"))),
+                qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
+                qPrintable(stats.value(QStringLiteral("rss_growth_mb"))),
+                qPrintable(stats.value(QStringLiteral("stop_ms"))));
+    std::fflush(stdout);
+    table.append(QString::asprintf("%-16s %9.1f %10.1f %12.1f %13.1f %11s %8s", qPrintable(c.name), vexloFps,
+                                   peerFps, vexloFrames > 0 ? stats.value(QStringLiteral("cpu_ms")).toDouble() / vexloFrames : 0.0,
+                                   peer.frames > 0 ? peer.cpuMs / peer.frames : 0.0,
+                                   qPrintable(stats.value(QStringLiteral("loop_p99_ms"))),
+                                   qPrintable(stats.value(QStringLiteral("stop_ms")))));
+    if (!peerAnswered || peer.frames <= 0)
+        std::fprintf(stderr, "bench: the peer's recording of %s failed\n", qPrintable(c.name));
+    return peerAnswered && peer.frames > 0;
+}
+
+bool runCase(const Case &c, int seconds, const QString &workDir, QStringList &table)
+{
+    if (c.desktop)
+        return runDesktopCase(c, seconds, workDir, table);
+    if (c.portal)
+        return runPortalCase(c, seconds, workDir, table);
+
+    QProcess scroller;
+    if (!startScroller(scroller, c))
+        return false;
 
     bool recorded = false;
     const QHash<QString, QString> stats = runRecorderProcess(c, seconds, workDir, &recorded);
@@ -268,16 +383,19 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
         std::fprintf(stderr, "bench: no X display; run it through scripts/headless.sh\n");
         return 2;
     }
+    // Without a case, each rig runs the cases it serves: the real desktop
+    // its own, the X server and test portal all the others.
     QList<Case> cases;
     for (const Case &c : allCases()) {
-        if (onlyCase.isEmpty() || c.name.compare(onlyCase, Qt::CaseInsensitive) == 0)
+        if (onlyCase.isEmpty() ? c.desktop == onDesktopRig() : c.name.compare(onlyCase, Qt::CaseInsensitive) == 0)
             cases.append(c);
     }
+    const bool everything = onlyCase.isEmpty() && !onDesktopRig();
     const bool withHistory =
-        onlyCase.isEmpty() || onlyCase.compare(QLatin1String(HistoryCaseName), Qt::CaseInsensitive) == 0;
+        everything || onlyCase.compare(QLatin1String(HistoryCaseName), Qt::CaseInsensitive) == 0;
     const bool withConvert =
-        onlyCase.isEmpty() || onlyCase.compare(QLatin1String(ConvertCaseName), Qt::CaseInsensitive) == 0;
-    if (cases.isEmpty() && !withHistory && !withConvert) {
+        everything || onlyCase.compare(QLatin1String(ConvertCaseName), Qt::CaseInsensitive) == 0;
+    if (cases.isEmpty() && !withHistory && !withConvert && !onlyCase.isEmpty()) {
         std::fprintf(stderr, "bench: unknown case %s\n", qPrintable(onlyCase));
         return 2;
     }

@@ -161,6 +161,7 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
         }
         capture::PortalSource::Choice choice;
         choice.pointer = c.overlay;
+        choice.frameRate = c.frameRate;
         portal->open(choice);
     });
     const int rc = app.exec();

@@ -38,6 +38,10 @@ struct CapturedFrame
     // Where the recorder draws its own pointer, in frame pixels; empty when
     // none is to be drawn (hidden, or already in the picture).
     std::optional<QPoint> pointer;
+    // The desktop's own pointer image (premultiplied ARGB) and its hotspot,
+    // where the desktop sends one; null otherwise.
+    QImage pointerImage;
+    QPoint pointerHotspot;
     // When the picture arrived, in steady-clock nanoseconds; 0 for a grab
     // taken on the spot.
     qint64 receivedNs = 0;
@@ -69,8 +73,9 @@ public:
 signals:
     // A new picture is ready; sources that grab when asked never send it.
     void pictureArrived();
-    // The source ended without being asked (the desktop stopped sharing).
-    void ended();
+    // The source ended without being asked. `reason` says why in the
+    // user's language; empty when the desktop stopped sharing.
+    void ended(const QString &reason);
 };
 
 } // namespace capture

@@ -22,6 +22,7 @@
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
+#include <spa/utils/result.h>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -50,13 +51,43 @@ ToI420 converterFor(uint32_t format)
     }
 }
 
-constexpr int CursorBitmapEdge = 64;
-
 // Cursor metadata with room for a bitmap of width x height 32-bit pixels.
 constexpr int cursorMetaSize(int width, int height)
 {
     return int(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + width * height * 4;
 }
+// Desktops offer one fixed size, room for their largest pointer (mutter:
+// 384 x 384); anything up to 512 x 512, over 1 MiB, is taken.
+constexpr int UsualCursorEdge = 384;
+constexpr int LargestCursorEdge = 512;
+
+// The pointer image of cursor metadata as premultiplied ARGB, or a null
+// image when its format is not a packed one with alpha.
+QImage pointerImageOf(const spa_meta_bitmap &bitmap, const uint8_t *pixels)
+{
+    const int width = int(bitmap.size.width), height = int(bitmap.size.height);
+    switch (bitmap.format) {
+    case SPA_VIDEO_FORMAT_RGBA:
+        return QImage(pixels, width, height, bitmap.stride, QImage::Format_RGBA8888_Premultiplied)
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    case SPA_VIDEO_FORMAT_BGRA:
+        return QImage(pixels, width, height, bitmap.stride, QImage::Format_ARGB32_Premultiplied).copy();
+    case SPA_VIDEO_FORMAT_ARGB:
+    case SPA_VIDEO_FORMAT_ABGR: break;
+    default: return {};
+    }
+    // Alpha first in memory, which Qt has no format for.
+    const bool redFirst = bitmap.format == SPA_VIDEO_FORMAT_ARGB;
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *from = pixels + size_t(y) * size_t(bitmap.stride);
+        auto *to = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, from += 4)
+            to[x] = qRgba(redFirst ? from[1] : from[3], from[2], redFirst ? from[3] : from[1], from[0]);
+    }
+    return image;
+}
+
 constexpr uint8_t BlackY = 16;
 constexpr uint8_t NeutralChroma = 128;
 
@@ -108,6 +139,7 @@ struct PipeWireStream::Loop
     // Which open() this is: news of a closed stream is dropped.
     quint64 generation = 0;
     QRectF area;
+    int maxFrameRate = 30;
 
     pw_thread_loop *thread = nullptr;
     pw_context *context = nullptr;
@@ -119,8 +151,12 @@ struct PipeWireStream::Loop
     // PipeWire's thread only.
     QSize streamSize;
     ToI420 convert = nullptr;
-    QRect crop;
+    // Where the kept part lies in the desktop's crop rectangle (the whole
+    // buffer without one), and its size, fixed by the first picture.
+    QPoint keptOffset;
     Picture back;
+    // The buffer's rectangle the last picture came from.
+    QRect source;
     bool streaming = false;
     bool reportedEnd = false;
 
@@ -128,12 +164,13 @@ struct PipeWireStream::Loop
     Picture front;
     qint64 frontReceivedNs = 0;
     bool havePicture = false;
-    std::optional<QPoint> pointer;
+    Pointer pointer;
 
     static const pw_core_events coreEvents;
     static const pw_stream_events streamEvents;
-    // The packed 32-bit RGB formats in shared memory, any size and rate.
-    static const spa_pod *formatOffer(spa_pod_builder *builder);
+    // The packed 32-bit RGB formats in shared memory, any size, at most
+    // `maxRate` pictures a second.
+    static const spa_pod *formatOffer(spa_pod_builder *builder, int maxRate);
 
     ~Loop() { release(); }
 
@@ -163,7 +200,8 @@ struct PipeWireStream::Loop
         }
     }
 
-    // Tells the GUI thread, once, that the stream is over or failed.
+    // Tells the GUI thread, once, that the stream is over or failed; an
+    // empty reason: the desktop ended it.
     void reportEnd(const QString &reason)
     {
         if (reportedEnd)
@@ -176,9 +214,12 @@ struct PipeWireStream::Loop
                 if (owner == nullptr || !owner->isCurrent(generation))
                     return;
                 if (hadPicture)
-                    emit owner->ended();
+                    emit owner->ended(reason);
                 else
-                    emit owner->failed(reason);
+                    emit owner->failed(reason.isEmpty()
+                                           ? QCoreApplication::translate("capture::PipeWireStream",
+                                                                         "PipeWire 视频流已断开")
+                                           : reason);
             },
             Qt::QueuedConnection);
     }
@@ -190,44 +231,64 @@ struct PipeWireStream::Loop
             return;
         convert = converterFor(info.format);
         streamSize = QSize(int(info.size.width), int(info.size.height));
-        if (back.size.isEmpty())
-            fixCrop();
         requestBuffers();
     }
 
-    // The first format decides the part kept and the size of every picture.
-    void fixCrop()
+    // The first picture decides the part kept and the size of every one.
+    void fixKeptPart(const QRect &content)
     {
-        const QRect whole(QPoint(0, 0), streamSize);
-        QRect wanted = whole;
+        QRect wanted(QPoint(0, 0), content.size());
         if (!area.isNull())
-            wanted = QRect(int(std::floor(area.x() * streamSize.width())),
-                           int(std::floor(area.y() * streamSize.height())),
-                           int(std::round(area.width() * streamSize.width())),
-                           int(std::round(area.height() * streamSize.height())))
-                         .intersected(whole);
+            wanted = QRect(int(std::floor(area.x() * content.width())),
+                           int(std::floor(area.y() * content.height())),
+                           int(std::round(area.width() * content.width())),
+                           int(std::round(area.height() * content.height())))
+                         .intersected(wanted);
         // Even edges: I420 shares one chroma sample between 2x2 pixels.
-        crop = QRect(wanted.x() & ~1, wanted.y() & ~1, qMax(2, wanted.width() & ~1),
-                     qMax(2, wanted.height() & ~1));
-        back.allocate(crop.size());
+        keptOffset = QPoint(wanted.x() & ~1, wanted.y() & ~1);
+        const QSize size(qMax(2, wanted.width() & ~1), qMax(2, wanted.height() & ~1));
+        back.allocate(size);
         std::lock_guard<std::mutex> lock(mutex);
-        front.allocate(crop.size());
+        front.allocate(size);
     }
 
     void requestBuffers()
     {
         uint8_t storage[1024];
         spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-        const spa_pod *params[2];
+        const spa_pod *params[4];
         params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
             SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
-        const int cursorBytes = cursorMetaSize(CursorBitmapEdge, CursorBitmapEdge);
         params[1] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+            SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+        params[2] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+            SPA_POD_Id(SPA_META_VideoCrop), SPA_PARAM_META_size,
+            SPA_POD_Int(sizeof(spa_meta_region))));
+        params[3] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
             SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
-            SPA_POD_CHOICE_RANGE_Int(cursorBytes, cursorMetaSize(1, 1), cursorBytes)));
-        pw_stream_update_params(stream, params, 2);
+            SPA_POD_CHOICE_RANGE_Int(cursorMetaSize(UsualCursorEdge, UsualCursorEdge),
+                                     cursorMetaSize(1, 1),
+                                     cursorMetaSize(LargestCursorEdge, LargestCursorEdge))));
+        pw_stream_update_params(stream, params, 4);
+    }
+
+    // The desktop's rectangle of the picture in the buffer (a window in a
+    // monitor-sized buffer), else the whole buffer.
+    QRect contentOf(spa_buffer *buffer) const
+    {
+        const QRect whole(QPoint(0, 0), streamSize);
+        const auto *crop = static_cast<const spa_meta_region *>(
+            spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)));
+        if (crop == nullptr || !spa_meta_region_is_valid(crop))
+            return whole;
+        const QRect marked = QRect(crop->region.position.x & ~1, crop->region.position.y & ~1,
+                                   int(crop->region.size.width), int(crop->region.size.height))
+                                 .intersected(whole);
+        return marked.isEmpty() ? whole : marked;
     }
 
     void onProcess()
@@ -243,15 +304,28 @@ struct PipeWireStream::Loop
             return;
         const qint64 receivedNs = steadyNowNs();
         spa_buffer *buffer = newest->buffer;
-        const std::optional<QPoint> cursor = cursorOf(buffer);
-        const bool converted = convertPicture(buffer);
+        const auto *header = static_cast<const spa_meta_header *>(
+            spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+        if (header != nullptr && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) != 0) {
+            pw_stream_queue_buffer(stream, newest);
+            return;
+        }
+        const QRect content = contentOf(buffer);
+        if (back.size.isEmpty() && !streamSize.isEmpty() && carriesPicture(buffer))
+            fixKeptPart(content);
+        const bool converted = convertPicture(buffer, content);
+        const CursorNews cursor = cursorOf(buffer);
         pw_stream_queue_buffer(stream, newest);
 
         bool first = false;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (cursor)
-                pointer = cursor;
+            if (cursor.present)
+                pointer.position = cursor.position;
+            if (cursor.newImage) {
+                pointer.image = cursor.image;
+                pointer.hotspot = cursor.hotspot;
+            }
             if (converted) {
                 std::swap(front.bytes, back.bytes);
                 frontReceivedNs = receivedNs;
@@ -275,34 +349,78 @@ struct PipeWireStream::Loop
             Qt::QueuedConnection);
     }
 
-    std::optional<QPoint> cursorOf(spa_buffer *buffer) const
+    struct CursorNews
     {
-        const auto *cursor = static_cast<const spa_meta_cursor *>(
-            spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
-        if (cursor == nullptr || !spa_meta_cursor_is_valid(cursor))
-            return std::nullopt;
-        return QPoint(cursor->position.x, cursor->position.y) - crop.topLeft();
+        // The buffer carries cursor metadata; position empty: hidden.
+        bool present = false;
+        std::optional<QPoint> position;
+        bool newImage = false;
+        QImage image;
+        QPoint hotspot;
+    };
+
+    // Positions are in buffer pixels: made relative to where the picture
+    // was taken from.
+    CursorNews cursorOf(spa_buffer *buffer) const
+    {
+        CursorNews news;
+        const spa_meta *meta = spa_buffer_find_meta(buffer, SPA_META_Cursor);
+        if (meta == nullptr || meta->data == nullptr || meta->size < sizeof(spa_meta_cursor))
+            return news;
+        const auto *cursor = static_cast<const spa_meta_cursor *>(meta->data);
+        news.present = true;
+        if (!spa_meta_cursor_is_valid(cursor))
+            return news;
+        news.position = QPoint(cursor->position.x, cursor->position.y) - source.topLeft();
+        if (cursor->bitmap_offset < sizeof(spa_meta_cursor)
+            || size_t(cursor->bitmap_offset) + sizeof(spa_meta_bitmap) > meta->size)
+            return news;
+        const auto *bitmap = SPA_PTROFF(cursor, cursor->bitmap_offset, const spa_meta_bitmap);
+        const size_t width = bitmap->size.width, height = bitmap->size.height;
+        news.newImage = true;
+        news.hotspot = QPoint(cursor->hotspot.x, cursor->hotspot.y);
+        // An empty bitmap is a pointer with no image: nothing to draw.
+        if (width == 0 || height == 0)
+            return news;
+        // An image that does not fit in its metadata is not read.
+        const size_t room = meta->size - cursor->bitmap_offset;
+        if (width > size_t(LargestCursorEdge) || height > size_t(LargestCursorEdge)
+            || bitmap->stride < int(width * 4) || bitmap->offset < sizeof(spa_meta_bitmap)
+            || size_t(bitmap->offset) + size_t(bitmap->stride) * (height - 1) + width * 4 > room) {
+            news.newImage = false;
+            return news;
+        }
+        news.image = pointerImageOf(*bitmap, SPA_PTROFF(bitmap, bitmap->offset, const uint8_t));
+        return news;
     }
 
-    bool convertPicture(spa_buffer *buffer)
+    // A buffer that only moves the pointer carries no picture.
+    static bool carriesPicture(const spa_buffer *buffer)
     {
-        if (convert == nullptr || back.size.isEmpty() || buffer->n_datas < 1)
+        if (buffer->n_datas < 1)
             return false;
         const spa_data &data = buffer->datas[0];
-        // A buffer that only moves the pointer carries no picture.
-        if (data.data == nullptr || data.chunk == nullptr || data.chunk->size == 0
-            || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) != 0)
+        return data.data != nullptr && data.chunk != nullptr && data.chunk->size > 0
+               && (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) == 0;
+    }
+
+    bool convertPicture(spa_buffer *buffer, const QRect &content)
+    {
+        if (convert == nullptr || back.size.isEmpty() || !carriesPicture(buffer))
             return false;
+        const spa_data &data = buffer->datas[0];
         const int stride = data.chunk->stride > 0 ? data.chunk->stride : streamSize.width() * 4;
         const auto *pixels = static_cast<const uint8_t *>(data.data) + data.chunk->offset;
-        const QRect inside = crop.intersected(QRect(QPoint(0, 0), streamSize));
+        const QRect kept(content.topLeft() + keptOffset, back.size);
+        const QRect inside = kept.intersected(content);
         if (inside.isEmpty())
             return false;
         const size_t needed = size_t(inside.bottom()) * size_t(stride) + size_t(inside.right() + 1) * 4;
         if (size_t(data.chunk->offset) + needed > data.maxsize)
             return false;
-        // The stream shrank below the kept part: the rest stays black.
-        if (inside.size() != crop.size())
+        source = kept;
+        // The picture shrank below the kept size: the rest stays black.
+        if (inside.size() != back.size)
             back.fillBlack();
         const uint8_t *from = pixels + size_t(inside.y()) * size_t(stride) + size_t(inside.x()) * 4;
         return convert(from, stride, back.y(), back.size.width(), back.u(), back.chromaStride(),
@@ -318,8 +436,8 @@ struct PipeWireStream::Loop
                                                   "PipeWire 视频流出错：%1")
                           .arg(QString::fromUtf8(error != nullptr ? error : "")));
         } else if (state == PW_STREAM_STATE_UNCONNECTED) {
-            reportEnd(QCoreApplication::translate("capture::PipeWireStream",
-                                                  "PipeWire 视频流已断开"));
+            // The desktop's node went away: it stopped sharing.
+            reportEnd(QString());
         }
     }
 };
@@ -330,10 +448,16 @@ const pw_core_events PipeWireStream::Loop::coreEvents = [] {
     events.error = [](void *data, uint32_t id, int, int res, const char *message) {
         auto *loop = static_cast<PipeWireStream::Loop *>(data);
         qWarning().noquote() << "PipeWire error on object" << id << ":" << message << res;
-        // The connection itself failed: the stream is gone with it.
-        if (id == PW_ID_CORE)
-            loop->reportEnd(QCoreApplication::translate("capture::PipeWireStream",
-                                                        "与 PipeWire 的连接中断"));
+        // The connection itself failed: the stream is gone with it. Other
+        // errors on the core name one request (a node the desktop removed).
+        if (id == PW_ID_CORE && res == -EPIPE) {
+            const QString why = QStringLiteral("%1 (%2)").arg(
+                QString::fromUtf8(message != nullptr ? message : ""),
+                QString::fromLocal8Bit(spa_strerror(res)));
+            loop->reportEnd(
+                QCoreApplication::translate("capture::PipeWireStream", "与 PipeWire 的连接中断：%1")
+                    .arg(why));
+        }
     };
     return events;
 }();
@@ -353,14 +477,18 @@ const pw_stream_events PipeWireStream::Loop::streamEvents = [] {
     return events;
 }();
 
-const spa_pod *PipeWireStream::Loop::formatOffer(spa_pod_builder *builder)
+const spa_pod *PipeWireStream::Loop::formatOffer(spa_pod_builder *builder, int maxRate)
 {
     const spa_rectangle defaultSize = SPA_RECTANGLE(1920, 1080);
     const spa_rectangle minSize = SPA_RECTANGLE(1, 1);
     const spa_rectangle maxSize = SPA_RECTANGLE(16384, 16384);
     const spa_fraction defaultRate = SPA_FRACTION(30, 1);
     const spa_fraction minRate = SPA_FRACTION(0, 1);
-    const spa_fraction maxRate = SPA_FRACTION(1000, 1);
+    const spa_fraction anyRate = SPA_FRACTION(1000, 1);
+    // Desktops send when the screen changes, up to the format's maximum:
+    // more than the recording takes would be converted for nothing.
+    const spa_fraction mostPictures = SPA_FRACTION(uint32_t(qMax(1, maxRate)), 1);
+    const spa_fraction fewestPictures = SPA_FRACTION(1, 1);
     return static_cast<const spa_pod *>(spa_pod_builder_add_object(
         builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
         SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
@@ -370,8 +498,9 @@ const spa_pod *PipeWireStream::Loop::formatOffer(spa_pod_builder *builder)
                                SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_ARGB,
                                SPA_VIDEO_FORMAT_xBGR, SPA_VIDEO_FORMAT_ABGR),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
-        SPA_FORMAT_VIDEO_framerate,
-        SPA_POD_CHOICE_RANGE_Fraction(&defaultRate, &minRate, &maxRate)));
+        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&defaultRate, &minRate, &anyRate),
+        SPA_FORMAT_VIDEO_maxFramerate,
+        SPA_POD_CHOICE_RANGE_Fraction(&mostPictures, &fewestPictures, &mostPictures)));
 }
 
 PipeWireStream::PipeWireStream(QObject *parent)
@@ -384,7 +513,8 @@ PipeWireStream::~PipeWireStream()
     close();
 }
 
-bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, QString *error)
+bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, int maxFrameRate,
+                          QString *error)
 {
     close();
     pw_init(nullptr, nullptr);
@@ -398,6 +528,7 @@ bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, QString *e
     loop->owner = this;
     loop->generation = ++openCount;
     loop->area = area;
+    loop->maxFrameRate = maxFrameRate;
     loop->thread = pw_thread_loop_new("vexlo-capture", nullptr);
     if (loop->thread == nullptr) {
         ::close(fd);
@@ -431,7 +562,7 @@ bool PipeWireStream::open(int fd, quint32 nodeId, const QRectF &area, QString *e
     pw_stream_add_listener(loop->stream, &loop->streamListener, &Loop::streamEvents, loop.get());
     uint8_t storage[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_pod *params[] = {Loop::formatOffer(&builder)};
+    const spa_pod *params[] = {Loop::formatOffer(&builder, maxFrameRate)};
     // The desktop's stream only: when it goes, nothing else may take its place.
     const int connected = pw_stream_connect(
         loop->stream, PW_DIRECTION_INPUT, nodeId,
@@ -462,8 +593,7 @@ QSize PipeWireStream::pictureSize() const
     return loop->havePicture ? loop->front.size : QSize();
 }
 
-bool PipeWireStream::copyLatest(AVFrame *target, std::optional<QPoint> *pointer,
-                                qint64 *receivedNs)
+bool PipeWireStream::copyLatest(AVFrame *target, Pointer *pointer, qint64 *receivedNs)
 {
     if (!loop)
         return false;

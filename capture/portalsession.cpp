@@ -1,5 +1,6 @@
 #include "capture/portalsession.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,6 +13,8 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDebug>
 #include <QRandomGenerator>
+
+#include <utility>
 
 #include <fcntl.h>
 
@@ -37,6 +40,13 @@ enum Response : uint { Success = 0, Cancelled = 1 };
 QString token()
 {
     return QStringLiteral("vexlo%1").arg(QRandomGenerator::global()->generate());
+}
+
+// The portal's objects for this connection live under a path named after it.
+QString senderPart()
+{
+    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
+    return sender.replace(QLatin1Char('.'), QLatin1Char('_'));
 }
 
 QString noPortalText()
@@ -147,16 +157,36 @@ void PortalSession::start(const Request &wanted)
 
 void PortalSession::close()
 {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString withdrawn = pendingStep != nullptr ? requestPath : QString();
     stopListening();
-    if (!sessionHandle.isEmpty()) {
-        QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!sessionHandle.isEmpty())
         bus.disconnect(PortalService, sessionHandle, SessionInterface, QStringLiteral("Closed"),
                        this, SLOT(onClosed()));
-        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, sessionHandle,
-                                                     SessionInterface, QStringLiteral("Close")));
-        sessionHandle.clear();
-    }
+    const QString session = std::exchange(sessionHandle, QString());
     active = false;
+    const auto closeSession = [session] {
+        if (!session.isEmpty())
+            QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+                PortalService, session, SessionInterface, QStringLiteral("Close")));
+    };
+    if (withdrawn.isEmpty()) {
+        closeSession();
+        return;
+    }
+    // An unanswered request (the desktop's dialog still open) is withdrawn
+    // first: the desktop closes its dialog, or drops a session it was
+    // creating. The frontend runs calls side by side, so the session is
+    // closed only once that is done; the watcher outlives this object.
+    auto *watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(QDBusMessage::createMethodCall(PortalService, withdrawn, RequestInterface,
+                                                     QStringLiteral("Close"))),
+        QCoreApplication::instance());
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+            [closeSession](QDBusPendingCallWatcher *done) {
+                done->deleteLater();
+                closeSession();
+            });
 }
 
 void PortalSession::watch(const QDBusPendingCall &call,
@@ -208,11 +238,9 @@ void PortalSession::callWithRequest(const QString &method, QVariantList argument
     options.insert(QStringLiteral("handle_token"), handleToken);
     // The answer comes as a signal on a path known before the call; listening
     // first means a fast answer cannot be missed.
-    QString sender = bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     stopListening();
     requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                      .arg(sender, handleToken);
+                      .arg(senderPart(), handleToken);
     pendingStep = next;
     bus.connect(PortalService, requestPath, RequestInterface, QStringLiteral("Response"), this,
                 SLOT(onResponse(uint, QVariantMap)));

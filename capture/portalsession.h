@@ -53,7 +53,9 @@ public:
     ~PortalSession() override;
 
     void start(const Request &request);
-    // Ends the session on the desktop's side; no signal follows.
+    // Ends the session on the desktop's side, and withdraws a request still
+    // waiting for its answer (the desktop's dialog closes); no signal
+    // follows.
     void close();
 
     // The source types the portal offers (Monitor | WindowSource bits), or -1

@@ -49,7 +49,12 @@ PortalSource::PortalSource(QObject *parent)
     connect(session, &PortalSession::failed, this, &PortalSource::onFailed);
     connect(session, &PortalSession::closed, this, &PortalSource::onEnded);
     connect(stream, &PipeWireStream::failed, this, &PortalSource::onFailed);
-    connect(stream, &PipeWireStream::ended, this, &PortalSource::onEnded);
+    connect(stream, &PipeWireStream::ended, this, [this](const QString &reason) {
+        if (reason.isEmpty())
+            onEnded();
+        else
+            onFailed(reason);
+    });
     connect(stream, &PipeWireStream::pictureArrived, this, [this] {
         if (isReady)
             emit pictureArrived();
@@ -86,7 +91,7 @@ void PortalSource::onStarted(const PortalSession::Stream &shared, int fd,
     token = restoreToken;
     const QRectF area = choice.mode == Region ? areaOf(choice.region, shared) : QRectF();
     QString error;
-    if (!stream->open(fd, shared.node, area, &error)) {
+    if (!stream->open(fd, shared.node, area, choice.frameRate, &error)) {
         onFailed(error);
         return;
     }
@@ -98,7 +103,7 @@ void PortalSource::onFailed(const QString &reason)
     const bool wasReady = isReady;
     stop();
     if (wasReady)
-        emit ended();
+        emit ended(reason);
     else
         emit failed(reason);
 }
@@ -110,7 +115,7 @@ void PortalSource::onEnded()
         return;
     }
     stop();
-    emit ended();
+    emit ended(QString());
 }
 
 QSize PortalSource::frameSize() const
@@ -130,7 +135,11 @@ CapturedFrame PortalSource::latestFrame(const RecordingConfig &, AVFrame *target
     CapturedFrame frame;
     if (target == nullptr || !isReady)
         return frame;
-    frame.converted = stream->copyLatest(target, &frame.pointer, &frame.receivedNs);
+    PipeWireStream::Pointer pointer;
+    frame.converted = stream->copyLatest(target, &pointer, &frame.receivedNs);
+    frame.pointer = pointer.position;
+    frame.pointerImage = pointer.image;
+    frame.pointerHotspot = pointer.hotspot;
     return frame;
 }
 

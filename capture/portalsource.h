@@ -27,6 +27,8 @@ public:
         // For a region: the rectangle in desktop coordinates.
         QRect region;
         bool pointer = true;
+        // The stream is asked for at most this many pictures a second.
+        int frameRate = 30;
         // The desktop's token of an earlier choice of monitor, if any.
         QString restoreToken;
         QString parentWindow;
@@ -54,6 +56,7 @@ signals:
 private:
     void onStarted(const PortalSession::Stream &stream, int fd, const QString &restoreToken);
     void onFailed(const QString &reason);
+    // The desktop stopped sharing.
     void onEnded();
 
     Choice choice;

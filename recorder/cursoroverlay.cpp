@@ -23,6 +23,16 @@ int highlightPhase = 0;
 // rather than on every frame.
 QHash<QPair<int, int>, QPixmap> cursorCache;
 
+// The desktop's pointer image at the chosen size, scaled once per image.
+struct ScaledDesktopPointer
+{
+    qint64 key = 0;
+    int size = 0;
+    QImage image;
+    QPoint hotspot;
+};
+ScaledDesktopPointer desktopPointer;
+
 constexpr int GlowHalfSize = 30;
 constexpr int GlowRadius = 20;
 constexpr int RingBaseRadius = 30;
@@ -140,9 +150,30 @@ void ScreenRecorder::drawCursorOverlay(QPixmap &frame, QPoint at)
 }
 
 // A converted frame gets the pointer alone: where capture goes through the
-// desktop, clicks cannot be seen, so there is no highlight to draw.
-void ScreenRecorder::drawCursorOverlay(AVFrame *frame, QPoint at)
+// desktop, clicks cannot be seen, so there is no highlight to draw. The
+// default style is the desktop's own pointer where it sends its image.
+void ScreenRecorder::drawCursorOverlay(AVFrame *frame, const capture::CapturedFrame &captured)
 {
+    const QPoint at = *captured.pointer;
+    const QImage &image = captured.pointerImage;
+    if (config.cursorStyle == Default && !image.isNull()) {
+        const int size = config.cursorSize;
+        if (size <= 0)
+            return;
+        if (desktopPointer.key != image.cacheKey() || desktopPointer.size != size) {
+            const QSize scaled = image.size().scaled(size, size, Qt::KeepAspectRatio);
+            desktopPointer.key = image.cacheKey();
+            desktopPointer.size = size;
+            desktopPointer.image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            desktopPointer.hotspot =
+                QPoint(captured.pointerHotspot.x() * scaled.width() / image.width(),
+                       captured.pointerHotspot.y() * scaled.height() / image.height());
+        }
+        const QPoint topLeft = at - desktopPointer.hotspot;
+        yuv::paintOver(frame, QRect(topLeft, desktopPointer.image.size()),
+                       [&](QPainter &painter) { painter.drawImage(topLeft, desktopPointer.image); });
+        return;
+    }
     const QPixmap pointer = cursorPixmap();
     if (pointer.isNull())
         return;

@@ -3,6 +3,8 @@
 // taken from the clock, paused time left out. A source that converts on its
 // own thread (the desktop's screen sharing) hands over each picture as it
 // arrives, already in YUV; only the pointer and the watermark are painted on.
+// Desktops send pictures when the screen changes: every frame slot still
+// gets one, the last picture repeated, so the file has the chosen rate.
 //
 // While recording, updateConfig() changes the target (mode, region, window)
 // from the next tick on; the converter keeps the size fixed at start, so a
@@ -52,9 +54,9 @@ capture::CaptureSource &ScreenRecorder::currentSource()
     return *source;
 }
 
-void ScreenRecorder::onSourceEnded()
+void ScreenRecorder::onSourceEnded(const QString &reason)
 {
-    abortRecording(tr("屏幕共享已被桌面结束"));
+    abortRecording(reason.isEmpty() ? tr("屏幕共享已被桌面结束") : reason);
 }
 
 QPixmap ScreenRecorder::grabScreenFrame()
@@ -119,25 +121,40 @@ bool ScreenRecorder::sourceDelivers() const
     return source && !source->followsConfig();
 }
 
+// Every slot: a source that delivers pictures repeats its last one when
+// nothing new came; a new one is taken at once as it arrives as well.
 void ScreenRecorder::captureFrame()
 {
     if (!recording || paused || !worker)
         return;
-    // A source that delivers pictures is taken as each one arrives; the
-    // timer only keeps recording a desktop that sends nothing new.
-    const qint64 slotMs = 1000 / encoderFrameRate;
-    if (sourceDelivers() && recordingClock.elapsed() - lastArrivalMs < 2 * slotMs + 1) {
-        scheduleTickForSlot(lastPts + 2);
-        return;
-    }
     takeFrame(false);
 }
 
 void ScreenRecorder::onPictureArrived()
 {
-    lastArrivalMs = recordingClock.elapsed();
     if (recording && !paused && worker)
         takeFrame(true);
+}
+
+// Slots the timer missed while the GUI thread was busy get the picture too,
+// a second of them at most, as long as the pool has frames.
+void ScreenRecorder::repeatMissedSlots(int64_t pts)
+{
+    const int64_t end = std::min(pts, lastPts + 1 + encoderFrameRate);
+    for (int64_t slot = lastPts + 1; slot < end && worker->hasFreeFrame(); ++slot) {
+        AVFrame *target = worker->acquireFrame();
+        if (target == nullptr)
+            return;
+        const capture::CapturedFrame captured = source->latestFrame(config, target);
+        if (!captured.converted) {
+            worker->release(target);
+            return;
+        }
+        paintConvertedOverlays(captured, target);
+        target->pts = slot;
+        lastPts = slot;
+        worker->submit(target);
+    }
 }
 
 void ScreenRecorder::takeFrame(bool arrived)
@@ -154,6 +171,8 @@ void ScreenRecorder::takeFrame(bool arrived)
     // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)
         return;
+    if (sourceDelivers() && havePts)
+        repeatMissedSlots(pts);
     // Every pool frame still waiting for the encoder: this tick would be
     // dropped anyway, so it is not grabbed either.
     if (!worker->hasFreeFrame())
@@ -171,7 +190,7 @@ void ScreenRecorder::takeFrame(bool arrived)
         if (sourceDelivers()) {
             const capture::CapturedFrame captured = source->latestFrame(config, target);
             receivedNs = captured.receivedNs;
-            composed = captured.converted && composeConvertedFrame(captured.pointer, target);
+            composed = captured.converted && composeConvertedFrame(captured, target);
         } else {
             QPixmap grabbed = grabScreenFrame();
             composed = composeGrabbedFrame(std::move(grabbed), target, clock.nsecsElapsed());
@@ -237,12 +256,17 @@ bool ScreenRecorder::composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 
 
 // A source that converts on its own thread has filled the pool frame: the
 // pointer and the watermark are painted over their own small rectangles.
-bool ScreenRecorder::composeConvertedFrame(const std::optional<QPoint> &pointer, AVFrame *target)
+void ScreenRecorder::paintConvertedOverlays(const capture::CapturedFrame &captured, AVFrame *target)
 {
-    if (config.captureCursor && pointer)
-        drawCursorOverlay(target, *pointer);
+    if (config.captureCursor && captured.pointer)
+        drawCursorOverlay(target, captured);
     if (config.watermarkEnabled)
         watermark.apply(target, config);
+}
+
+bool ScreenRecorder::composeConvertedFrame(const capture::CapturedFrame &captured, AVFrame *target)
+{
+    paintConvertedOverlays(captured, target);
     emit frameCaptured(yuv::previewOf(target, PreviewWidth));
     return true;
 }

@@ -201,7 +201,6 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig,
 
     pausedTotal = 0;
     havePts = false;
-    lastArrivalMs = -1000000;
     warnedLines.clear();
     abortReason.clear();
     recordingClock.start();

@@ -176,17 +176,19 @@ private:
     capture::CaptureSource &currentSource();
     bool sourceDelivers() const;
     void takeFrame(bool arrived);
-    void onSourceEnded();
+    void repeatMissedSlots(int64_t pts);
+    void onSourceEnded(const QString &reason);
     QPixmap grabScreenFrame();
     bool convertFrame(const QImage &image, AVFrame *frame) const;
     bool composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 grabNs);
-    bool composeConvertedFrame(const std::optional<QPoint> &pointer, AVFrame *target);
+    void paintConvertedOverlays(const capture::CapturedFrame &captured, AVFrame *target);
+    bool composeConvertedFrame(const capture::CapturedFrame &captured, AVFrame *target);
     void onWriteFailed();
 
     // cursoroverlay.cpp
     QPixmap cursorPixmap() const;
     void drawCursorOverlay(QPixmap &frame, QPoint at);
-    void drawCursorOverlay(AVFrame *frame, QPoint at);
+    void drawCursorOverlay(AVFrame *frame, const capture::CapturedFrame &captured);
     static void installMouseHook();
     static void removeMouseHook();
 
@@ -245,8 +247,6 @@ private:
     qint64 lastCaptureNs = 0;
     qint64 lastLatencyNs = 0;
     qint64 lastReceivedNs = 0;
-    // Clock time of the last picture a delivering source announced.
-    qint64 lastArrivalMs = -1000000;
     QSet<QString> warnedLines;
 
     // The finish of a stopped recording: its thread, which finish it is (a

@@ -4,7 +4,7 @@
 # processes it started.
 #
 #   scripts/headless.sh [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound]
-#                       [--portal BACKEND] -- command [args...]
+#                       [--portal BACKEND | --desktop gnome|gnome-shell] -- command [args...]
 #
 # The sound server (PulseAudio, private runtime folder, reached only through
 # PULSE_SERVER) has a null sink "speakers" as default sink and a 440 Hz sine
@@ -16,13 +16,24 @@
 # the permission store, BACKEND (the test portal backend) and the real
 # xdg-desktop-portal frontend routed to it through a .portal file of its
 # own. The command gets DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE=wayland,
-# VEXLO_TEST_PORTAL=1 and VEXLO_TEST_PORTAL_LOGS (the folder of the rig's
-# logs), and starts once the frontend answers.
+# VEXLO_TEST_PORTAL=1, VEXLO_TEST_PORTAL_LOGS (the folder of the rig's
+# logs) and VEXLO_TEST_PORTAL_PIPEWIRE_PID, and starts once the frontend
+# answers.
+#
+# --desktop gnome runs the real GNOME stack instead of Xvfb and its window
+# manager (scripts/gnome-rig.sh): mutter headless on one virtual monitor of
+# --size, its Xwayland as the command's X server, xdg-desktop-portal-gnome
+# behind the real frontend, the accessibility bus its dialog is answered
+# through, PipeWire, all on a private bus and runtime folder. gnome-shell
+# in mutter's place lists windows in the dialog. The command gets
+# XDG_SESSION_TYPE=wayland, VEXLO_TEST_DESKTOP (gnome or gnome-shell) and
+# VEXLO_TEST_DESKTOP_LOGS.
 set -uo pipefail
 
 size=1920x1080
 with_wm=1 with_compositor=1 with_tray=1 with_sound=1
 portal_backend=""
+desktop=""
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --size) size="$2"; shift 2 ;;
@@ -31,12 +42,17 @@ while [[ $# -gt 0 ]]; do
     --no-tray) with_tray=0; shift ;;
     --no-sound) with_sound=0; shift ;;
     --portal) portal_backend="$2"; shift 2 ;;
+    --desktop) desktop="$2"; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] [--portal BACKEND] -- command [args...]" >&2
+  echo "usage: $0 [--size WxH] [--no-wm] [--no-compositor] [--no-tray] [--no-sound] [--portal BACKEND | --desktop gnome|gnome-shell] -- command [args...]" >&2
+  exit 2
+fi
+if [[ -n "$desktop" && ( -n "$portal_backend" || ( "$desktop" != gnome && "$desktop" != gnome-shell ) ) ]]; then
+  echo "headless: --desktop is gnome or gnome-shell, without --portal" >&2
   exit 2
 fi
 
@@ -56,52 +72,55 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# -displayfd lets the server pick a free display and tell us which one.
-# -noreset: by default the server resets when its last client leaves and
-# drops a client connecting meanwhile; openbox, starting beside the first
-# xprop below, then ended at once and left the run without a window manager.
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension Composite \
-  +extension MIT-SHM -dpi 96 -noreset 3>"$workdir/display" >"$workdir/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 200); do
-  [[ -s "$workdir/display" ]] && break
-  kill -0 "${pids[0]}" 2>/dev/null || { cat "$workdir/xvfb.log" >&2; exit 1; }
-  sleep 0.05
-done
-display=$(tr -d '[:space:]' <"$workdir/display")
-if [[ -z "$display" ]]; then
-  echo "headless: Xvfb did not report a display" >&2
-  exit 1
-fi
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-
-if (( with_wm )); then
-  openbox --sm-disable >"$workdir/openbox.log" 2>&1 &
+# The real desktop brings its own X server (Xwayland) and window manager.
+if [[ -z "$desktop" ]]; then
+  # -displayfd lets the server pick a free display and tell us which one.
+  # -noreset: by default the server resets when its last client leaves and
+  # drops a client connecting meanwhile; openbox, starting beside the first
+  # xprop below, then ended at once and left the run without a window manager.
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension Composite \
+    +extension MIT-SHM -dpi 96 -noreset 3>"$workdir/display" >"$workdir/xvfb.log" 2>&1 &
   pids+=($!)
-  # The window manager is ready once it has claimed the screen. Tests need
-  # it (focus, WM_STATE, moves), so the command never runs without it.
-  wm_claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-  for _ in $(seq 1 600); do
-    wm_claimed || ! kill -0 "${pids[-1]}" 2>/dev/null && break
+  for _ in $(seq 1 200); do
+    [[ -s "$workdir/display" ]] && break
+    kill -0 "${pids[0]}" 2>/dev/null || { cat "$workdir/xvfb.log" >&2; exit 1; }
     sleep 0.05
   done
-  if ! wm_claimed; then
-    echo "headless: the window manager did not claim the screen" >&2
-    cat "$workdir/openbox.log" >&2
+  display=$(tr -d '[:space:]' <"$workdir/display")
+  if [[ -z "$display" ]]; then
+    echo "headless: Xvfb did not report a display" >&2
     exit 1
   fi
+  export DISPLAY=":$display"
+
+  if (( with_wm )); then
+    openbox --sm-disable >"$workdir/openbox.log" 2>&1 &
+    pids+=($!)
+    # The window manager is ready once it has claimed the screen. Tests need
+    # it (focus, WM_STATE, moves), so the command never runs without it.
+    wm_claimed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    for _ in $(seq 1 600); do
+      wm_claimed || ! kill -0 "${pids[-1]}" 2>/dev/null && break
+      sleep 0.05
+    done
+    if ! wm_claimed; then
+      echo "headless: the window manager did not claim the screen" >&2
+      cat "$workdir/openbox.log" >&2
+      exit 1
+    fi
+  fi
+  if (( with_compositor )); then
+    xcompmgr >"$workdir/xcompmgr.log" 2>&1 &
+    pids+=($!)
+  fi
+  if (( with_tray )); then
+    trayer --edge bottom --align right --widthtype request --height 24 \
+      --SetDockType true --transparent false >"$workdir/trayer.log" 2>&1 &
+    pids+=($!)
+  fi
 fi
-if (( with_compositor )); then
-  xcompmgr >"$workdir/xcompmgr.log" 2>&1 &
-  pids+=($!)
-fi
-if (( with_tray )); then
-  trayer --edge bottom --align right --widthtype request --height 24 \
-    --SetDockType true --transparent false >"$workdir/trayer.log" 2>&1 &
-  pids+=($!)
-fi
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
 
 export PULSE_SERVER="unix:$workdir/pulse/native"
 if (( with_sound )); then
@@ -134,6 +153,11 @@ fi
 if [[ -n "$portal_backend" ]]; then
   source "$(dirname "$0")/portal-rig.sh"
   start_portal_rig "$portal_backend" "$workdir/portal" || exit 1
+fi
+if [[ -n "$desktop" ]]; then
+  source "$(dirname "$0")/portal-rig.sh"
+  source "$(dirname "$0")/gnome-rig.sh"
+  start_gnome_rig "$desktop" "$workdir/desktop" "$size" || exit 1
 fi
 
 "$@"

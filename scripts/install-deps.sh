@@ -29,6 +29,10 @@ packages=(
   fonts-wqy-microhei
   # the tests' stand-in desktop: private PipeWire and the real portal frontend
   pipewire pipewire-bin wireplumber xdg-desktop-portal dbus
+  # the tests' real desktop: GNOME's compositor headless with Xwayland, its
+  # portal backend, the accessibility bus and the driver of its dialog
+  # (/usr/bin/python3 with pyatspi); gnome-shell for window lists
+  mutter xdg-desktop-portal-gnome xwayland at-spi2-core python3-pyatspi gnome-shell
   # the benchmark's peer recorder of a PipeWire stream
   gstreamer1.0-pipewire gstreamer1.0-plugins-ugly
   # installation: launcher and AppStream validators, the package's tools

@@ -1,14 +1,20 @@
 # The portal rig of scripts/headless.sh --portal (sourced there; it adds the
 # processes it starts to headless.sh's pids, which end them in reverse order).
 
-# Waits until a command succeeds, up to about ten seconds; false otherwise.
-rig_wait() {
-  local _
-  for _ in $(seq 1 200); do
+# Waits until a command succeeds, up to about ten seconds (rig_wait) or the
+# given number of seconds (rig_wait_seconds); false otherwise.
+rig_wait_seconds() {
+  local seconds="$1" i
+  shift
+  for (( i = 0; i < seconds * 20; i++ )); do
     "$@" >/dev/null 2>&1 && return 0
     sleep 0.05
   done
   return 1
+}
+
+rig_wait() {
+  rig_wait_seconds 10 "$@"
 }
 
 rig_bus_has() {
@@ -30,6 +36,48 @@ rig_fail() {
   return 1
 }
 
+# rig_bus FOLDER NAME: a private bus at FOLDER/NAME; its address goes to
+# rig_bus_address.
+rig_bus() {
+  local dir="$1" name="$2" logs="$1/logs"
+  # No service folders: nothing is ever activated behind the rig's back.
+  cat >"$dir/$name.conf" <<BUS
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$dir/$name</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+BUS
+  dbus-daemon --config-file="$dir/$name.conf" --nofork --print-address=3 \
+    3>"$dir/$name-address" >"$logs/$name.log" 2>&1 &
+  pids+=($!)
+  rig_wait test -s "$dir/$name-address" || { rig_fail "the private bus $name did not start" "$logs/$name.log"; return 1; }
+  rig_bus_address=$(head -n 1 "$dir/$name-address")
+}
+
+# rig_pipewire FOLDER: PipeWire and WirePlumber in the runtime folder that
+# rig_env (the rig's environment, an array) names.
+rig_pipewire() {
+  local dir="$1" logs="$1/logs"
+  "${rig_env[@]}" pipewire >"$logs/pipewire.log" 2>&1 &
+  pids+=($!)
+  # A test may end it on purpose, to see a lost connection reported.
+  export VEXLO_TEST_PORTAL_PIPEWIRE_PID=$!
+  rig_wait test -S "$dir/runtime/pipewire-0" || { rig_fail "PipeWire did not start" "$logs/pipewire.log"; return 1; }
+
+  "${rig_env[@]}" wireplumber >"$logs/wireplumber.log" 2>&1 &
+  pids+=($!)
+  rig_wait sh -c "XDG_RUNTIME_DIR='$dir/runtime' pw-cli ls Client | grep -qi wireplumber" \
+    || { rig_fail "WirePlumber did not reach PipeWire" "$logs/wireplumber.log"; return 1; }
+}
+
 # start_portal_rig BACKEND FOLDER
 start_portal_rig() {
   local backend="$1" dir="$2"
@@ -48,43 +96,17 @@ Interfaces=org.freedesktop.impl.portal.ScreenCast;org.freedesktop.impl.portal.Gl
 UseIn=vexlotest
 PORTAL
 
-  # No service folders: nothing is ever activated behind the rig's back.
-  cat >"$dir/bus.conf" <<BUS
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$dir/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-BUS
-  dbus-daemon --config-file="$dir/bus.conf" --nofork --print-address=3 \
-    3>"$dir/bus-address" >"$logs/dbus.log" 2>&1 &
-  pids+=($!)
-  rig_wait test -s "$dir/bus-address" || { rig_fail "the private session bus did not start" "$logs/dbus.log"; return 1; }
-  export DBUS_SESSION_BUS_ADDRESS
-  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$dir/bus-address")
+  rig_bus "$dir" bus || return 1
+  export DBUS_SESSION_BUS_ADDRESS="$rig_bus_address"
 
   # The rig's own processes live in the private folders, away from the X
   # server and any real desktop's runtime folder.
-  local rig_env=(env -u DISPLAY -u WAYLAND_DISPLAY -u PIPEWIRE_REMOTE -u PIPEWIRE_RUNTIME_DIR
+  rig_env=(env -u DISPLAY -u WAYLAND_DISPLAY -u PIPEWIRE_REMOTE -u PIPEWIRE_RUNTIME_DIR
     HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/config"
     XDG_DATA_HOME="$dir/data" XDG_STATE_HOME="$dir/state"
     XDG_CURRENT_DESKTOP=vexlotest XDG_DESKTOP_PORTAL_DIR="$dir/portals")
 
-  "${rig_env[@]}" pipewire >"$logs/pipewire.log" 2>&1 &
-  pids+=($!)
-  rig_wait test -S "$dir/runtime/pipewire-0" || { rig_fail "PipeWire did not start" "$logs/pipewire.log"; return 1; }
-
-  "${rig_env[@]}" wireplumber >"$logs/wireplumber.log" 2>&1 &
-  pids+=($!)
-  rig_wait sh -c "XDG_RUNTIME_DIR='$dir/runtime' pw-cli ls Client | grep -qi wireplumber" \
-    || { rig_fail "WirePlumber did not reach PipeWire" "$logs/wireplumber.log"; return 1; }
+  rig_pipewire "$dir" || return 1
 
   # Keeps the restore data behind the tokens the frontend hands out.
   "${rig_env[@]}" /usr/libexec/xdg-permission-store --replace >"$logs/permission-store.log" 2>&1 &

@@ -119,6 +119,8 @@ RecordingPage::ControlState RecordingPage::controlState() const
 
 void RecordingPage::finishForQuit()
 {
+    if (pendingPortal != nullptr)
+        cancelPortalStart();
     if (recordingActive) {
         leaveRecordingLook();
         finishRecorder();
@@ -161,6 +163,10 @@ void RecordingPage::connectRecorder()
 
 void RecordingPage::onToggleRecording()
 {
+    if (pendingPortal != nullptr) {
+        cancelPortalStart();
+        return;
+    }
     // The button is disabled while the last file is being finished; the
     // shortcut lands here all the same.
     if (savingRecording || recorder->isFinishing())
@@ -571,8 +577,9 @@ void RecordingPage::retranslate()
         ui->recordModeCombo->setCurrentIndex(mode);
     }
     ui->timeLabel->setText(elapsed);
-    ui->toggleButton->setText(recordingActive        ? tr("停止")
-                              : recorder->isFinishing() ? tr("保存中…")
-                                                        : tr("开始"));
+    ui->toggleButton->setText(recordingActive            ? tr("停止")
+                              : recorder->isFinishing()  ? tr("保存中…")
+                              : pendingPortal != nullptr ? tr("取消")
+                                                         : tr("开始"));
     ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
 }

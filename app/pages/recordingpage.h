@@ -141,7 +141,9 @@ private:
     bool capturesThroughPortal(RecordMode mode) const;
     void startPortalCapture(const RecordingConfig &config);
     void onPortalReady(capture::PortalSource *source, const RecordingConfig &config);
+    void cancelPortalStart();
     void endPortalStart(capture::PortalSource *source);
+    // The preview's text while the desktop's dialog is open, else while idle.
     void showIdlePreviewText();
 
     std::unique_ptr<Ui::RecordingPage> ui;

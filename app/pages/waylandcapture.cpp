@@ -10,6 +10,7 @@
 #include "core/settingsstore.h"
 #include "ui_recordingpage.h"
 
+#include <QDebug>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QMessageBox>
@@ -46,6 +47,7 @@ void RecordingPage::startPortalCapture(const RecordingConfig &config)
     choice.mode = config.mode;
     choice.region = config.region;
     choice.pointer = config.captureCursor;
+    choice.frameRate = config.frameRate;
     choice.restoreToken = openSettingsStore()->value(RestoreTokenKey).toString();
     choice.parentWindow = QStringLiteral("x11:%1").arg(quintptr(window()->winId()), 0, 16);
 
@@ -56,16 +58,27 @@ void RecordingPage::startPortalCapture(const RecordingConfig &config)
     connect(source, &capture::PortalSource::cancelled, this,
             [this, source] { endPortalStart(source); });
     connect(source, &capture::PortalSource::failed, this, [this, source](const QString &reason) {
+        qWarning().noquote() << "the desktop's screen sharing failed:" << reason;
         endPortalStart(source);
         QTimer::singleShot(0, this, [this, reason] {
             QMessageBox::information(this, tr("错误"),
                                      tr("无法开始录制") + QLatin1Char('\n') + reason);
         });
     });
-    // No second start while the desktop's dialog is open.
-    ui->toggleButton->setEnabled(false);
+    // While the desktop asks, the start button cancels.
+    ui->toggleButton->setText(tr("取消"));
+    showIdlePreviewText();
     emit controlsChanged();
     source->open(choice);
+}
+
+// The button, the start shortcut, the tray's entry and quitting all end a
+// start the desktop has not answered: its request and session are closed.
+void RecordingPage::cancelPortalStart()
+{
+    capture::PortalSource *source = pendingPortal;
+    source->stop();
+    endPortalStart(source);
 }
 
 void RecordingPage::endPortalStart(capture::PortalSource *source)
@@ -73,19 +86,23 @@ void RecordingPage::endPortalStart(capture::PortalSource *source)
     disconnect(source, nullptr, this, nullptr);
     source->deleteLater();
     pendingPortal = nullptr;
+    ui->toggleButton->setText(tr("开始"));
     ui->toggleButton->setEnabled(true);
+    showIdlePreviewText();
     emit controlsChanged();
 }
 
 void RecordingPage::onPortalReady(capture::PortalSource *source, const RecordingConfig &config)
 {
     disconnect(source, nullptr, this, nullptr);
+    // Answered: nothing to cancel any more, and no second start meanwhile.
+    pendingPortal = nullptr;
+    ui->toggleButton->setEnabled(false);
     // Each start hands out a new token; the last one is the one that holds.
     if (config.mode != Window && !source->restoreToken().isEmpty())
         openSettingsStore()->setValue(RestoreTokenKey, source->restoreToken());
     // Out of the source's own signal: a refused start destroys it.
     QTimer::singleShot(0, this, [this, source, config] {
-        pendingPortal = nullptr;
         ui->toggleButton->setEnabled(true);
         emit controlsChanged();
         source->setParent(nullptr);
@@ -99,7 +116,8 @@ void RecordingPage::showIdlePreviewText()
 {
     QGraphicsScene *scene = ensurePreviewScene();
     scene->clear();
-    auto *item = scene->addSimpleText(tr("开始录制后显示预览"));
+    auto *item = scene->addSimpleText(pendingPortal != nullptr ? tr("等待桌面的屏幕共享对话框…")
+                                                               : tr("开始录制后显示预览"));
     item->setBrush(Qt::white);
     scene->setSceneRect(item->boundingRect());
     ui->video_view->resetTransform();

@@ -561,6 +561,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>开始录制后显示预览</source>
         <translation>The preview appears once recording starts</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>等待桌面的屏幕共享对话框…</source>
+        <translation>Waiting for the desktop&apos;s screen sharing dialog…</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -1160,12 +1168,12 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
         <translation>The PipeWire video stream was disconnected</translation>
     </message>
     <message>
-        <source>与 PipeWire 的连接中断</source>
-        <translation>The connection to PipeWire was lost</translation>
-    </message>
-    <message>
         <source>无法连接 PipeWire（%1）</source>
         <translation>Cannot connect to PipeWire (%1)</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断：%1</source>
+        <translation>The connection to PipeWire was lost: %1</translation>
     </message>
 </context>
 <context>

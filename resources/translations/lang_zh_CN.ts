@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
-    <name>MainWindow</name>
+    <name>HistoryPage</name>
     <message numerus="yes">
         <source>%n 个文件未能删除：</source>
         <translation type="unfinished">

@@ -560,6 +560,14 @@
         <source>开始录制后显示预览</source>
         <translation>開始錄製後顯示預覽</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>等待桌面的屏幕共享对话框…</source>
+        <translation>等待桌面的螢幕分享對話框…</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -1159,12 +1167,12 @@
         <translation>PipeWire 視訊串流已中斷</translation>
     </message>
     <message>
-        <source>与 PipeWire 的连接中断</source>
-        <translation>與 PipeWire 的連線中斷</translation>
-    </message>
-    <message>
         <source>无法连接 PipeWire（%1）</source>
         <translation>無法連線 PipeWire（%1）</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 的连接中断：%1</source>
+        <translation>與 PipeWire 的連線中斷：%1</translation>
     </message>
 </context>
 <context>

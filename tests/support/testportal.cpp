@@ -93,6 +93,11 @@ bool TestPortal::setPointer(QPoint position)
     return call(QStringLiteral("SetPointer"), {position.x(), position.y()});
 }
 
+bool TestPortal::setMovingCrop(bool on)
+{
+    return call(QStringLiteral("SetMovingCrop"), {on});
+}
+
 bool TestPortal::endStream()
 {
     return call(QStringLiteral("EndStream"), {});
@@ -116,6 +121,18 @@ int TestPortal::activeStreams()
 {
     QVariant answer;
     return call(QStringLiteral("ActiveStreams"), {}, &answer) ? int(answer.toUInt()) : -1;
+}
+
+int TestPortal::openSessions()
+{
+    QVariant answer;
+    return call(QStringLiteral("OpenSessions"), {}, &answer) ? int(answer.toUInt()) : -1;
+}
+
+int TestPortal::closedRequests()
+{
+    QVariant answer;
+    return call(QStringLiteral("ClosedRequests"), {}, &answer) ? int(answer.toUInt()) : -1;
 }
 
 int TestPortal::activateShortcut(const QString &id)

@@ -28,13 +28,17 @@ public:
     // The size Start reports (a scaled monitor); empty: the pixel size.
     bool setLogicalSize(QSize size);
     bool setFrameRate(int fps);
-    // Answer of the next Start: 0 success, 1 cancelled by the user, 2 failure.
+    // Answer of the next Start: 0 success, 1 cancelled by the user, 2
+    // failure, 3 none (its dialog stays open until the request is closed).
     bool setNextResponse(uint response);
     // These two restart the portal frontend (it reads them only at start):
     // call them before a session starts.
     bool setSourceTypes(uint types);
     bool setCursorModes(uint modes);
     bool setPointer(QPoint position);
+    // Streams started from now on show a window that moves in a larger
+    // buffer, marked by crop metadata, and some buffers marked corrupted.
+    bool setMovingCrop(bool on);
     // As when the user stops sharing on the desktop: the stream ends and the
     // session is closed.
     bool endStream();
@@ -43,6 +47,10 @@ public:
     int dialogCount();
     QVariantMap lastSelectOptions();
     int activeStreams();
+    // Sessions not closed yet, and Start requests closed while their
+    // dialog was open.
+    int openSessions();
+    int closedRequests();
 
     // Fires a bound global shortcut as the desktop does when its keys are
     // pressed: the number of sessions that heard it, -1 on failure.

@@ -51,8 +51,8 @@ void ControlInterface::SetFrameRate(int fps, const QDBusMessage &message)
 
 void ControlInterface::SetNextResponse(uint response, const QDBusMessage &message)
 {
-    if (response > 2)
-        refuse(message, QStringLiteral("response %1 (0, 1 or 2)").arg(response));
+    if (response > 3)
+        refuse(message, QStringLiteral("response %1 (0 to 3)").arg(response));
     else
         portal.state().nextResponse = response;
 }
@@ -84,6 +84,11 @@ void ControlInterface::SetPointer(int x, int y)
     portal.setPointer(QPoint(x, y));
 }
 
+void ControlInterface::SetMovingCrop(bool on)
+{
+    portal.state().movingCrop = on;
+}
+
 void ControlInterface::EndStream()
 {
     portal.endStreams();
@@ -102,6 +107,16 @@ QVariantMap ControlInterface::LastSelectOptions() const
 uint ControlInterface::ActiveStreams() const
 {
     return portal.activeStreams();
+}
+
+uint ControlInterface::OpenSessions() const
+{
+    return portal.openSessions();
+}
+
+uint ControlInterface::ClosedRequests() const
+{
+    return portal.state().closedRequests;
 }
 
 uint ControlInterface::ActivateShortcut(const QString &id)

@@ -29,10 +29,14 @@ public slots:
     void SetSourceTypes(uint types, const QDBusMessage &message);
     void SetCursorModes(uint modes, const QDBusMessage &message);
     void SetPointer(int x, int y);
+    // Streams started from now on send a moving window (testcontent.h).
+    void SetMovingCrop(bool on);
     void EndStream();
     uint DialogCount() const;
     QVariantMap LastSelectOptions() const;
     uint ActiveStreams() const;
+    uint OpenSessions() const;
+    uint ClosedRequests() const;
     // As when the user presses a bound shortcut: how many sessions heard it.
     uint ActivateShortcut(const QString &id);
     QStringList BoundShortcuts() const;

@@ -1,6 +1,7 @@
 #include "screencastportal.h"
 
 #include "dbustypes.h"
+#include "portalrequest.h"
 #include "portalsession.h"
 #include "videosource.h"
 
@@ -21,7 +22,7 @@ const QString ScreenCastInterface = QStringLiteral("org.freedesktop.impl.portal.
 const QString RestoreVendor = QStringLiteral("vexlotest");
 constexpr quint32 RestoreVersion = 1;
 
-enum Response : uint { Success = 0, Cancelled = 1, OtherFailure = 2 };
+enum Response : uint { Success = 0, Cancelled = 1, OtherFailure = 2, NoAnswer = 3 };
 
 QVariantMap mapOf(const QVariant &value)
 {
@@ -154,18 +155,23 @@ uint ScreenCastPortal::SelectSources(const QDBusObjectPath &, const QDBusObjectP
     return Success;
 }
 
-void ScreenCastPortal::Start(const QDBusObjectPath &, const QDBusObjectPath &sessionHandle, const QString &,
+void ScreenCastPortal::Start(const QDBusObjectPath &handle, const QDBusObjectPath &sessionHandle, const QString &,
                              const QString &, const QVariantMap &, const QDBusMessage &message)
 {
     message.setDelayedReply(true);
     const QString key = sessionHandle.path();
     auto found = sessions.find(key);
-    if (found == sessions.end() || found->source != nullptr) {
+    if (found == sessions.end() || found->source != nullptr || found->openDialog != nullptr) {
         reply(message, OtherFailure);
         return;
     }
     const uint response = current.nextResponse;
     current.nextResponse = Success;
+    if (response == NoAnswer) {
+        ++current.dialogCount;
+        keepDialogOpen(key, handle, message);
+        return;
+    }
 
     uint sourceType = found->restoredSourceType & current.sourceTypes;
     if (sourceType == 0) {
@@ -179,6 +185,20 @@ void ScreenCastPortal::Start(const QDBusObjectPath &, const QDBusObjectPath &ses
     startStream(key, sourceType, message);
 }
 
+void ScreenCastPortal::keepDialogOpen(const QString &key, const QDBusObjectPath &handle, const QDBusMessage &message)
+{
+    auto *dialog = new PortalRequest(handle, this);
+    sessions[key].openDialog = dialog;
+    connect(dialog, &PortalRequest::closeRequested, this, [this, key, dialog, message] {
+        ++current.closedRequests;
+        reply(message, Cancelled);
+        auto found = sessions.find(key);
+        if (found != sessions.end() && found->openDialog == dialog)
+            found->openDialog = nullptr;
+        dialog->deleteLater();
+    });
+}
+
 uint ScreenCastPortal::chooseSourceType(const Session &session) const
 {
     const uint offered = session.types & current.sourceTypes;
@@ -190,7 +210,8 @@ uint ScreenCastPortal::chooseSourceType(const Session &session) const
 void ScreenCastPortal::startStream(const QString &key, uint sourceType, const QDBusMessage &message)
 {
     Session &session = sessions[key];
-    const VideoSourceSettings settings{current.streamSize, current.frameRate, session.cursorMode, current.pointer};
+    const VideoSourceSettings settings{current.streamSize, current.frameRate, session.cursorMode, current.pointer,
+                                       current.movingCrop};
     auto *source = new VideoSource(pipeWire, settings, this);
     session.source = source;
     auto answered = std::make_shared<bool>(false);
@@ -244,6 +265,7 @@ void ScreenCastPortal::closeSession(const QString &key)
     if (found == sessions.end())
         return;
     delete found->source;
+    delete found->openDialog;
     found->object->unregister();
     found->object->deleteLater();
     sessions.erase(found);

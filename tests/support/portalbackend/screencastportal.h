@@ -13,6 +13,7 @@
 namespace vexlo::testportal {
 
 class PipeWireCore;
+class PortalRequest;
 class PortalSession;
 class VideoSource;
 
@@ -22,11 +23,16 @@ struct PortalState
     QSize streamSize{1920, 1080};
     QSize logicalSize;     // empty: the stream's pixel size
     int frameRate = 30;
-    uint nextResponse = 0; // 0 success, 1 cancelled, 2 other failure; once
+    // 0 success, 1 cancelled, 2 other failure, 3 no answer (the dialog
+    // stays open until the request is closed); once.
+    uint nextResponse = 0;
     uint sourceTypes = SourceMonitor | SourceWindow;
     uint cursorModes = CursorHidden | CursorEmbedded | CursorMetadata;
     QPoint pointer{DefaultPointerX, DefaultPointerY};
+    bool movingCrop = false;
     uint dialogCount = 0;
+    // Start requests the frontend closed while their dialog was open.
+    uint closedRequests = 0;
     QVariantMap lastSelectOptions;
 };
 
@@ -59,6 +65,7 @@ public:
     // Every running stream ends and its session is closed by the desktop.
     void endStreams();
     uint activeStreams() const;
+    uint openSessions() const { return uint(sessions.size()); }
 
 public slots:
     uint CreateSession(const QDBusObjectPath &handle, const QDBusObjectPath &sessionHandle,
@@ -78,9 +85,13 @@ private:
         uint persistMode = 0;
         uint restoredSourceType = 0; // from valid restore data, else 0
         VideoSource *source = nullptr;
+        // The Start left unanswered, while its dialog is open.
+        PortalRequest *openDialog = nullptr;
     };
 
     void startStream(const QString &key, uint sourceType, const QDBusMessage &message);
+    // The dialog of `key` stays open until the frontend closes its request.
+    void keepDialogOpen(const QString &key, const QDBusObjectPath &handle, const QDBusMessage &message);
     void closeSession(const QString &key);
     uint chooseSourceType(const Session &session) const;
     QVariantMap startResults(const Session &session, uint sourceType, quint32 nodeId) const;

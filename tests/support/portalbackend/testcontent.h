@@ -32,6 +32,27 @@ inline constexpr int PointerSize = PointerInner + 2 * PointerBorder;
 inline constexpr int DefaultPointerX = 128;
 inline constexpr int DefaultPointerY = 32;
 
+// The moving window of the crop mode: the desktop sends the whole stream
+// in grey, with the test content drawn only inside this rectangle (its
+// cells counted from the rectangle's corner), which it marks as the
+// picture's crop. The rectangle moves and changes size every few pictures;
+// every fourth buffer is marked corrupted and is white all over.
+struct CropRect
+{
+    int x, y, width, height;
+};
+inline constexpr int PicturesPerCropStep = 3;
+inline constexpr CropRect CropSteps[] = {
+    {0, 0, 512, 192}, {256, 64, 512, 192}, {512, 128, 640, 256}, {256, 192, 384, 128}};
+inline constexpr std::uint32_t OutsideCropColour = 0x808080;
+inline constexpr int CorruptedEvery = 4;
+
+inline constexpr CropRect cropOf(long long frameNumber)
+{
+    constexpr long long steps = sizeof CropSteps / sizeof CropSteps[0];
+    return CropSteps[(frameNumber / PicturesPerCropStep) % steps];
+}
+
 inline constexpr int PaletteIndexOf(long long frameNumber, int fps)
 {
     return int((frameNumber / (fps > 0 ? fps : 1)) % PaletteSize);

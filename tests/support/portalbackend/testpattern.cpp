@@ -48,6 +48,18 @@ void drawFrame(const FrameLayout &frame, long long frameNumber, int fps)
     }
 }
 
+void fillFrame(const FrameLayout &frame, std::uint32_t rgb)
+{
+    fillRect(frame, 0, 0, frame.size.width(), frame.size.height(), packed(rgb, frame.redFirst));
+}
+
+FrameLayout subFrame(const FrameLayout &frame, QRect area)
+{
+    const QRect inside = area.intersected(QRect(QPoint(0, 0), frame.size));
+    return {frame.data + std::size_t(inside.y()) * frame.stride + std::size_t(inside.x()) * 4, inside.size(),
+            frame.stride, frame.redFirst};
+}
+
 void drawPointer(const FrameLayout &frame, QPoint position)
 {
     fillRect(frame, position.x(), position.y(), PointerSize, PointerSize, packed(0xffffff, frame.redFirst));

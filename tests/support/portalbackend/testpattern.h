@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 #include <cstdint>
@@ -19,6 +20,12 @@ struct FrameLayout
 };
 
 void drawFrame(const FrameLayout &frame, long long frameNumber, int fps);
+
+// The whole frame in one 0xRRGGBB colour.
+void fillFrame(const FrameLayout &frame, std::uint32_t rgb);
+
+// The part of a frame inside a rectangle, as a frame of its own.
+FrameLayout subFrame(const FrameLayout &frame, QRect area);
 
 // The pointer square drawn into the frame, clipped to it.
 void drawPointer(const FrameLayout &frame, QPoint position);

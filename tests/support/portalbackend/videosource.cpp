@@ -18,8 +18,10 @@ namespace vexlo::testportal {
 namespace {
 
 constexpr int BytesPerPixel = 4;
+// Room for a 384 x 384 pointer, the one size mutter offers.
+constexpr int CursorRoomEdge = 384;
 constexpr std::size_t CursorMetaSize =
-    sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + PointerSize * PointerSize * 4;
+    sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + CursorRoomEdge * CursorRoomEdge * 4;
 
 const pw_stream_events streamEvents = [] {
     pw_stream_events events = {};
@@ -166,7 +168,7 @@ void VideoSource::onParamChanged(void *data, uint32_t id, const spa_pod *param)
     const int stride = self->negotiatedSize.width() * BytesPerPixel;
     std::uint8_t buffer[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
-    const spa_pod *params[3];
+    const spa_pod *params[4];
     uint32_t count = 0;
     params[count++] = static_cast<const spa_pod *>(spa_pod_builder_add_object(&builder,
         SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,
@@ -179,6 +181,12 @@ void VideoSource::onParamChanged(void *data, uint32_t id, const spa_pod *param)
         SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
         SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    if (self->settings.movingCrop) {
+        params[count++] = static_cast<const spa_pod *>(spa_pod_builder_add_object(&builder,
+            SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+            SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoCrop),
+            SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_region))));
+    }
     if (self->settings.cursorMode == CursorMetadata) {
         params[count++] = static_cast<const spa_pod *>(spa_pod_builder_add_object(&builder,
             SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
@@ -244,7 +252,24 @@ void VideoSource::onProcess(void *data)
     }
 
     const FrameLayout frame{static_cast<std::uint8_t *>(plane.data), size, stride, self->redFirst};
-    drawFrame(frame, self->frameNumber, self->settings.frameRate);
+    const bool corrupted = self->settings.movingCrop && ++self->bufferNumber % CorruptedEvery == 0;
+    if (corrupted) {
+        fillFrame(frame, 0xffffff);
+    } else if (self->settings.movingCrop) {
+        const CropRect crop = cropOf(self->frameNumber);
+        const QRect window(crop.x, crop.y, crop.width, crop.height);
+        fillFrame(frame, OutsideCropColour);
+        drawFrame(subFrame(frame, window), self->frameNumber, self->settings.frameRate);
+        if (auto *region = static_cast<spa_meta_region *>(
+                spa_buffer_find_meta_data(buffer, SPA_META_VideoCrop, sizeof(spa_meta_region)))) {
+            region->region.position.x = crop.x;
+            region->region.position.y = crop.y;
+            region->region.size.width = uint32_t(crop.width);
+            region->region.size.height = uint32_t(crop.height);
+        }
+    } else {
+        drawFrame(frame, self->frameNumber, self->settings.frameRate);
+    }
     if (self->settings.cursorMode == CursorEmbedded)
         drawPointer(frame, self->settings.pointer);
     if (self->settings.cursorMode == CursorMetadata)
@@ -255,7 +280,7 @@ void VideoSource::onProcess(void *data)
         timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
         header->pts = SPA_TIMESPEC_TO_NSEC(&now);
-        header->flags = 0;
+        header->flags = corrupted ? SPA_META_HEADER_FLAG_CORRUPTED : 0;
         header->seq = uint64_t(self->frameNumber);
         header->dts_offset = 0;
     }
@@ -264,7 +289,8 @@ void VideoSource::onProcess(void *data)
     plane.chunk->stride = stride;
     plane.chunk->flags = 0;
     pw_stream_queue_buffer(self->stream, taken);
-    ++self->frameNumber;
+    if (!corrupted)
+        ++self->frameNumber;
 }
 
 // The bitmap travels once per negotiated format; later buffers carry only

@@ -16,6 +16,9 @@ struct VideoSourceSettings
     int frameRate = 30;
     unsigned cursorMode = 1;
     QPoint pointer;
+    // A window in a monitor-sized buffer, marked by crop metadata that
+    // moves (see testcontent.h).
+    bool movingCrop = false;
 };
 
 // One PipeWire video source of the test content: an output stream that
@@ -67,6 +70,7 @@ private:
     bool redFirst = false;
     bool bitmapSent = false;
     long long frameNumber = 0;
+    long long bufferNumber = 0;
 };
 
 } // namespace vexlo::testportal
