@@ -203,7 +203,16 @@ private slots:
         QVERIFY(helper.waitForReadyRead(30000));
         const QString file = QString::fromLocal8Bit(helper.readLine()).trimmed();
         QVERIFY2(QFileInfo::exists(file), qPrintable(file));
-        QTest::qWait(8000);
+        // Killed once six seconds have reached the disk, however long a
+        // loaded machine takes to encode them.
+        const auto onDisk = [&file] {
+            const RecordedVideo video = decodeRecording(file, false);
+            return video.frames.isEmpty() ? 0.0 : video.frames.last().seconds - video.frames.first().seconds;
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (onDisk() < 6.0 && waited.elapsed() < 120000)
+            QTest::qWait(500);
         ::kill(pid_t(helper.processId()), SIGKILL);
         QVERIFY(helper.waitForFinished(10000));
 
