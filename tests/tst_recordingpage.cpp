@@ -208,6 +208,10 @@ private slots:
         w<QComboBox>("watermarkSize")->setCurrentIndex(4); // 42 pixels
         w<QCheckBox>("watermarkCheck")->setChecked(true);
 
+        // The time it runs unpaused as seen from here, which the recorder's
+        // clock never exceeds however loaded the machine is.
+        QElapsedTimer running;
+        running.start();
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
         QCOMPARE(toggleButton()->text(), QStringLiteral("停止"));
         QVERIFY(pauseButton()->isEnabled());
@@ -216,6 +220,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(timeLabel()->text(), QStringLiteral("00:00:01"), 3000);
 
         QTest::mouseClick(pauseButton(), Qt::LeftButton);
+        qint64 unpausedMs = running.elapsed();
         QVERIFY(pauseButton()->isChecked());
         QCOMPARE(pauseButton()->text(), QStringLiteral("继续"));
         QCOMPARE(timeLabel()->styleSheet(), QStringLiteral("color: orange;"));
@@ -224,6 +229,7 @@ private slots:
         QTest::qWait(2500);
         QCOMPARE(timeLabel()->text(), frozen);
 
+        running.restart();
         QTest::mouseClick(pauseButton(), Qt::LeftButton);
         QCOMPARE(pauseButton()->text(), QStringLiteral("暂停"));
         QCOMPARE(timeLabel()->styleSheet(), QStringLiteral("color: #21c520;"));
@@ -232,6 +238,8 @@ private slots:
         // The clock goes on from where it stood, not from the wall clock.
         QVERIFY2(timeLabel()->text() < QStringLiteral("00:00:04"), qPrintable(timeLabel()->text()));
 
+        // The capture ticks on this thread: none comes between here and the stop.
+        unpausedMs += running.elapsed();
         stopAndWait();
         QVERIFY(!pauseButton()->isEnabled());
         QVERIFY(!pauseButton()->isChecked());
@@ -258,8 +266,12 @@ private slots:
             QVERIFY2(red > 100, qPrintable(QStringLiteral("frame %1 at %2 s: %3 red pixels")
                                                .arg(i).arg(video.frames.at(i).seconds).arg(red)));
         }
-        // The 2.5-second pause leaves no hole in the timestamps.
-        QVERIFY2(video.largestGap() < 0.5, qPrintable(QString::number(video.largestGap())));
+        // The 2.5-second pause leaves no hole in the timestamps. A loaded
+        // machine may drop frames, which leaves a gap but does not lengthen
+        // the recording.
+        const double span = video.frames.last().seconds - video.frames.first().seconds;
+        QVERIFY2(span < unpausedMs / 1000.0 + 0.5,
+                 qPrintable(QStringLiteral("%1 s of frames in %2 s unpaused").arg(span).arg(unpausedMs / 1000.0)));
     }
 
     // While the file is finished the start button is disabled and says so;
