@@ -339,9 +339,11 @@ private slots:
             QSKIP("mounting a tmpfs was refused; the low-space cases need root");
         QSignalSpy aborted(recorder.get(), &ScreenRecorder::recordingAborted);
         QSignalSpy finished(recorder.get(), &ScreenRecorder::recordingFinished);
+        QSignalSpy captured(recorder.get(), &ScreenRecorder::frameCaptured);
         QVERIFY(recorder->startRecording(hdConfig(MKV)));
         const QString file = recorder->currentFilePath();
-        QTest::qWait(1500);
+        // Some pictures in the file first, however long a loaded machine takes.
+        QTRY_VERIFY_WITH_TIMEOUT(captured.size() >= 15, 30000);
         if (filler) {
             QFile fill(outputPath() + QStringLiteral("/filler"));
             QVERIFY(fill.open(QIODevice::WriteOnly));
