@@ -291,31 +291,49 @@ struct PipeWireStream::Loop
         return marked.isEmpty() ? whole : marked;
     }
 
+    static bool isCorrupted(const spa_buffer *buffer)
+    {
+        const auto *header = static_cast<const spa_meta_header *>(
+            spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+        return header != nullptr && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) != 0;
+    }
+
     void onProcess()
     {
         // Only the newest buffer is worth converting; older ones go back.
+        // Their pointer images still count: a desktop sends one only when
+        // it changes.
         pw_buffer *newest = nullptr;
+        CursorNews olderImage;
         while (pw_buffer *next = pw_stream_dequeue_buffer(stream)) {
-            if (newest != nullptr)
+            if (newest != nullptr) {
+                if (!isCorrupted(newest->buffer))
+                    if (CursorNews news = cursorOf(newest->buffer); news.newImage)
+                        olderImage = news;
                 pw_stream_queue_buffer(stream, newest);
+            }
             newest = next;
         }
         if (newest == nullptr)
             return;
         const qint64 receivedNs = steadyNowNs();
         spa_buffer *buffer = newest->buffer;
-        const auto *header = static_cast<const spa_meta_header *>(
-            spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-        if (header != nullptr && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) != 0) {
-            pw_stream_queue_buffer(stream, newest);
-            return;
+        const bool corrupted = isCorrupted(buffer);
+        bool converted = false;
+        CursorNews cursor;
+        if (!corrupted) {
+            const QRect content = contentOf(buffer);
+            if (back.size.isEmpty() && !streamSize.isEmpty() && carriesPicture(buffer))
+                fixKeptPart(content);
+            converted = convertPicture(buffer, content);
+            cursor = cursorOf(buffer);
         }
-        const QRect content = contentOf(buffer);
-        if (back.size.isEmpty() && !streamSize.isEmpty() && carriesPicture(buffer))
-            fixKeptPart(content);
-        const bool converted = convertPicture(buffer, content);
-        const CursorNews cursor = cursorOf(buffer);
         pw_stream_queue_buffer(stream, newest);
+        if (!cursor.newImage && olderImage.newImage) {
+            cursor.newImage = true;
+            cursor.image = olderImage.image;
+            cursor.hotspot = olderImage.hotspot;
+        }
 
         bool first = false;
         {

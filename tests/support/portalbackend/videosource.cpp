@@ -293,8 +293,9 @@ void VideoSource::onProcess(void *data)
         ++self->frameNumber;
 }
 
-// The bitmap travels once per negotiated format; later buffers carry only
-// the position, as a desktop sends the bitmap only when it changes.
+// The bitmap travels once a second; the buffers between carry only the
+// position, as a desktop sends the bitmap only when it changes. (A buffer
+// filled just before the consumer renegotiates never reaches it.)
 void VideoSource::fillCursor(spa_buffer *buffer)
 {
     auto *cursor = static_cast<spa_meta_cursor *>(
@@ -308,8 +309,9 @@ void VideoSource::fillCursor(spa_buffer *buffer)
     cursor->hotspot.x = 0;
     cursor->hotspot.y = 0;
     cursor->bitmap_offset = 0;
-    if (bitmapSent)
+    if (bitmapSent && buffersSinceBitmap++ < settings.frameRate)
         return;
+    buffersSinceBitmap = 0;
     cursor->bitmap_offset = sizeof(spa_meta_cursor);
     auto *bitmap = SPA_PTROFF(cursor, cursor->bitmap_offset, spa_meta_bitmap);
     bitmap->format = SPA_VIDEO_FORMAT_RGBA;

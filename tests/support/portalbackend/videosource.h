@@ -69,6 +69,7 @@ private:
     QSize negotiatedSize;
     bool redFirst = false;
     bool bitmapSent = false;
+    int buffersSinceBitmap = 0;
     long long frameNumber = 0;
     long long bufferNumber = 0;
 };
