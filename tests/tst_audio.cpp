@@ -13,6 +13,7 @@
 #include "support/beepplayer.h"
 #include "support/modalanswerer.h"
 #include "support/recordedvideo.h"
+#include "support/runningprogram.h"
 #include "support/screenpatch.h"
 #include "support/testsupport.h"
 
@@ -365,7 +366,7 @@ private slots:
             written = decodeAudio(file).seconds();
         }
         QVERIFY2(written >= 6.0, qPrintable(QString::number(written)));
-        ::kill(pid_t(helper.processId()), SIGKILL);
+        sendSignal(helper, SIGKILL);
         QVERIFY(helper.waitForFinished(10000));
 
         QCOMPARE(decodeErrors(file, 5), QString());

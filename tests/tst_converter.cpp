@@ -12,6 +12,7 @@
 #include "support/filedialoganswerer.h"
 #include "support/modalanswerer.h"
 #include "support/popupmenu.h"
+#include "support/runningprogram.h"
 #include "support/recordedvideo.h"
 #include "support/testsupport.h"
 
@@ -1203,7 +1204,7 @@ private slots:
         QVERIFY2(line.startsWith("ffmpeg ") && running(pid), line.constData());
         QCOMPARE(contents(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed(), QByteArray("ffmpeg"));
 
-        QCOMPARE(::kill(pid_t(helper.processId()), SIGKILL), 0);
+        QVERIFY(sendSignal(helper, SIGKILL));
         QVERIFY(helper.waitForFinished(10000));
         QTRY_VERIFY_WITH_TIMEOUT(!running(pid), 10000);
     }

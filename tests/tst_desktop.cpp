@@ -287,7 +287,7 @@ private slots:
         const QStringList wmClass = windowClass(window);
         QCOMPARE(wmClass.size(), 2);
         QCOMPARE(wmClass.at(1), entry.value("StartupWMClass"));
-        ::kill(pid_t(installed.process.processId()), SIGTERM);
+        sendSignal(installed.process, SIGTERM);
         QVERIFY(installed.process.waitForFinished(30000));
     }
 
@@ -336,7 +336,7 @@ private slots:
         fourth.setProcessEnvironment(first.environment());
         fourth.start(vexloBinary(), QStringList());
         const bool handedOver = fourth.waitForFinished(30000) && fourth.exitCode() == 0;
-        ::kill(pid_t(third.processId()), SIGTERM);
+        sendSignal(third, SIGTERM);
         third.waitForFinished(30000);
         QVERIFY2(!thirdWindow.isEmpty(), "no window after the stale socket");
         QVERIFY2(handedOver, "a start after the replaced socket did not hand over");
@@ -371,7 +371,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), window, 10000);
         QCOMPARE(first.process.state(), QProcess::Running);
 
-        ::kill(pid_t(first.process.processId()), SIGTERM);
+        sendSignal(first.process, SIGTERM);
         QVERIFY(first.process.waitForFinished(60000));
         QCOMPARE(first.process.exitCode(), 0);
     }

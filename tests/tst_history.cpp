@@ -552,7 +552,7 @@ private slots:
         int accesses = 0;
         QTRY_VERIFY_WITH_TIMEOUT((accesses += probed.takeAccesses()) > 0, LongWait);
 
-        ::kill(pid_t(program.process.processId()), SIGTERM);
+        sendSignal(program.process, SIGTERM);
         QVERIFY(program.process.waitForFinished(20000));
         QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
     }

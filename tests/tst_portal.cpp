@@ -81,7 +81,12 @@ private:
     bool startAndWait()
     {
         QTest::mouseClick(toggleButton(), Qt::LeftButton);
-        return QTest::qWaitFor([this] { return recorder()->isRecording(); }, 60000);
+        if (QTest::qWaitFor([this] { return recorder()->isRecording(); }, 60000))
+            return true;
+        qWarning().noquote() << "not recording: button" << toggleButton()->text() << "preview"
+                             << previewText() << "dialogs" << portal.dialogCount() << "streams"
+                             << portal.activeStreams() << "closed requests" << portal.closedRequests();
+        return false;
     }
 
     QString stopAndWaitForFile()
@@ -197,13 +202,15 @@ private slots:
         QVERIFY(frameNumbers(video).last() - std::max(0, frameNumbers(video).first()) >= Fps);
         // The desktop's 16 px square, three times as large: black inside a
         // 6 px white border, the stream's background beyond it.
+        // The last frame: the backend repeats its bitmap once a second, and
+        // the first may go to a format the stream renegotiated away.
         const QPoint pointerAt(DefaultPointerX, DefaultPointerY);
-        const int middle = video.frames.size() / 2;
-        const QColor inner = video.colourAt(middle, pointerAt + QPoint(24, 24));
+        const int last = video.frames.size() - 1;
+        const QColor inner = video.colourAt(last, pointerAt + QPoint(24, 24));
         QVERIFY2(closeTo(inner, Qt::black), qPrintable(describe(inner)));
-        const QColor border = video.colourAt(middle, pointerAt + QPoint(45, 24));
+        const QColor border = video.colourAt(last, pointerAt + QPoint(45, 24));
         QVERIFY2(closeTo(border, Qt::white), qPrintable(describe(border)));
-        const QColor beyond = video.colourAt(middle, pointerAt + QPoint(53, 24));
+        const QColor beyond = video.colourAt(last, pointerAt + QPoint(53, 24));
         QVERIFY2(paletteIndexOf(beyond.rgb()) >= 0, qPrintable(describe(beyond)));
 
         // The next start sends the stored token and the desktop does not ask.

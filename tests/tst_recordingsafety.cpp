@@ -8,6 +8,7 @@
 
 #include "helpers/xclient.h"
 #include "support/recordedvideo.h"
+#include "support/runningprogram.h"
 #include "support/screenpatch.h"
 #include "support/testsupport.h"
 
@@ -213,7 +214,7 @@ private slots:
         waited.start();
         while (onDisk() < 6.0 && waited.elapsed() < 120000)
             QTest::qWait(500);
-        ::kill(pid_t(helper.processId()), SIGKILL);
+        sendSignal(helper, SIGKILL);
         QVERIFY(helper.waitForFinished(10000));
 
         QCOMPARE(decodeErrors(file, 6), QString());

@@ -29,6 +29,7 @@ extern "C" {
 using vexlo::test::LogCapture;
 using vexlo::test::ModalAnswerer;
 using vexlo::test::RunningProgram;
+using vexlo::test::sendSignal;
 
 namespace {
 
@@ -206,7 +207,7 @@ private slots:
         file = QDir(program.recordingsFolder()).filePath(file);
         QTest::qWait(3000);
 
-        QCOMPARE(::kill(pid_t(program.process.processId()), signal), 0);
+        QVERIFY(sendSignal(program.process, signal));
         QVERIFY(program.process.waitForFinished(60000));
         QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process.exitCode(), 0);
@@ -232,7 +233,7 @@ private slots:
             }
             QVERIFY(program.start());
             QTest::qWait(afterMs);
-            QCOMPARE(::kill(pid_t(program.process.processId()), SIGTERM), 0);
+            QVERIFY(sendSignal(program.process, SIGTERM));
             QVERIFY2(program.process.waitForFinished(30000),
                      qPrintable(QStringLiteral("still running, signalled %1 ms after the start").arg(afterMs)));
         }
@@ -252,7 +253,7 @@ private slots:
         }
         QVERIFY(program.start());
         QVERIFY2(!program.waitForWindow(5000).isEmpty(), "no window within 5 s");
-        ::kill(pid_t(program.process.processId()), SIGTERM);
+        sendSignal(program.process, SIGTERM);
         QVERIFY(program.process.waitForFinished(30000));
         QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
     }

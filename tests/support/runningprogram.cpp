@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <csignal>
+
 namespace vexlo::test {
 
 RunningProgram::RunningProgram()
@@ -78,6 +80,12 @@ QString activeWindow()
     query.start(QStringLiteral("xdotool"), {"getactivewindow"});
     query.waitForFinished(5000);
     return QString::fromLatin1(query.readAllStandardOutput()).trimmed();
+}
+
+bool sendSignal(const QProcess &process, int signal)
+{
+    const qint64 pid = process.processId();
+    return process.state() != QProcess::NotRunning && pid > 0 && ::kill(pid_t(pid), signal) == 0;
 }
 
 } // namespace vexlo::test

@@ -43,6 +43,10 @@ QStringList visibleVexloWindows(qint64 pid);
 // within timeoutMs, or empty.
 QString waitForVexloWindow(qint64 pid, int timeoutMs);
 
+// Sends a signal to a running process; false when it no longer runs (its
+// id is then 0, and kill(0) would signal the whole process group).
+bool sendSignal(const QProcess &process, int signal);
+
 // Whether a window is mapped and all its ancestors are (it can be seen).
 bool isViewable(const QString &window);
 
