@@ -1,11 +1,17 @@
 #include "capture/screensource.h"
 
+#include "capture/monitors.h"
 #include "platform/pointer.h"
 #include "platform/screengrab.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+
+#include <cmath>
+
+#include <libyuv/scale_argb.h>
 
 namespace capture {
 
@@ -26,6 +32,7 @@ void ScreenSource::stop()
 {
 }
 
+// A region is chosen in the toolkit's logical pixels.
 QImage ScreenSource::grabArea(const QRect &area)
 {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -41,23 +48,83 @@ QImage ScreenSource::grabArea(const QRect &area)
     return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
 }
 
+// Monitors are placed in device pixels, which the fast path reads as they are.
+QImage ScreenSource::grabDeviceArea(const QRect &area)
+{
+    QImage image = grabber->grab(area);
+    if (!image.isNull())
+        return image;
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return {};
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect logical(QPointF(area.topLeft() / ratio).toPoint(), QSizeF(area.size() / ratio).toSize());
+    return screen->grabWindow(0, logical.x(), logical.y(), logical.width(), logical.height()).toImage();
+}
+
 CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *)
 {
     CapturedFrame frame;
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
+    if (config.mode == Region) {
+        if (!config.region.isValid())
+            return frame;
+        frame.image = grabArea(config.region);
+        frame.pointer = platform::pointerPosition().value_or(QPoint(0, 0)) - config.region.topLeft();
         return frame;
-    const bool region = config.mode == Region;
-    if (region && !config.region.isValid())
+    }
+    // A monitor unplugged meanwhile shows the primary until the recorder
+    // has ended the recording.
+    QRect area = recordedArea(config.screen);
+    if (!area.isValid())
+        area = recordedArea(QString());
+    if (!area.isValid())
         return frame;
-    frame.image = grabArea(region ? config.region : screen->geometry());
-    // Full screen frames start at the screen's origin; a region's at its
-    // corner.
-    QPoint at = platform::pointerPosition().value_or(QPoint(0, 0));
-    if (region)
-        at -= config.region.topLeft();
-    frame.pointer = at;
+    const QPoint pointer = platform::pointerPosition().value_or(area.topLeft()) - area.topLeft();
+    // The recording's size, once a start has fixed it.
+    const QSize size = config.region.isValid() ? config.region.size() : area.size();
+    if (config.screen != AllScreens) {
+        // A preset smaller than the monitor keeps the monitor's top-left part.
+        frame.image = grabDeviceArea(QRect(area.topLeft(), size.boundedTo(area.size())));
+        frame.pointer = pointer;
+        return frame;
+    }
+    frame.image = grabDeviceArea(area);
+    if (frame.image.isNull())
+        return frame;
+    const QRegion uncovered = uncoveredParts(area);
+    if (!uncovered.isEmpty()) {
+        QPainter painter(&frame.image);
+        for (const QRect &part : uncovered)
+            painter.fillRect(part.translated(-area.topLeft()), Qt::black);
+    }
+    if (size.width() >= area.width() && size.height() >= area.height()) {
+        frame.pointer = pointer;
+        return frame;
+    }
+    fitDesktop(frame, size, pointer);
     return frame;
+}
+
+// The whole desktop scaled down into the recording's size, aspect kept and
+// centred on black, so a preset smaller than the desktop never cuts it.
+void ScreenSource::fitDesktop(CapturedFrame &frame, const QSize &size, const QPoint &pointer)
+{
+    const QImage &desktop = frame.image;
+    const qreal scale = qMin(qreal(size.width()) / desktop.width(),
+                             qreal(size.height()) / desktop.height());
+    const QSize scaled(qMax(1, int(std::lround(desktop.width() * scale))),
+                       qMax(1, int(std::lround(desktop.height() * scale))));
+    const QPoint offset((size.width() - scaled.width()) / 2, (size.height() - scaled.height()) / 2);
+    QImage fitted(size, QImage::Format_RGB32);
+    if (fitted.isNull())
+        return;
+    fitted.fill(Qt::black);
+    uchar *corner = fitted.bits() + offset.y() * fitted.bytesPerLine() + offset.x() * 4;
+    libyuv::ARGBScale(desktop.constBits(), int(desktop.bytesPerLine()), desktop.width(),
+                      desktop.height(), corner, int(fitted.bytesPerLine()), scaled.width(),
+                      scaled.height(), libyuv::kFilterBilinear);
+    frame.image = std::move(fitted);
+    frame.pointer = offset + QPointF(pointer * scale).toPoint();
 }
 
 } // namespace capture

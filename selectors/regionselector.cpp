@@ -40,8 +40,12 @@ RegionSelector::RegionSelector(QWidget *parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->geometry());
+    // One overlay over every monitor: a region may lie on any of them or
+    // span two.
+    QRect desktop;
+    for (const QScreen *screen : QGuiApplication::screens())
+        desktop |= screen->geometry();
+    setGeometry(desktop);
 
     buttonContainer = new QWidget(this);
     buttonContainer->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 200); border-radius: 5px;"));
@@ -70,7 +74,10 @@ RegionSelector::RegionSelector(QWidget *parent)
     hintLabel->setStyleSheet(QStringLiteral(
         "QLabel { color: white; background: rgba(0, 0, 0, 150); padding: 10px; border-radius: 5px; }"));
     hintLabel->setFixedSize(200, 60);
-    hintLabel->move((width() - 200) / 2, (height() - 60) / 2);
+    // The hint sits in the middle of the primary monitor.
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QPoint middle = (primary != nullptr ? primary->geometry() : desktop).center() - desktop.topLeft();
+    hintLabel->move(middle - QPoint(100, 30));
 
     positionTimer = new QTimer(this);
     connect(positionTimer, &QTimer::timeout, this, &RegionSelector::updateButtonPosition);
@@ -209,8 +216,7 @@ void RegionSelector::updateButtonPosition()
         hintLabel->show();
         return;
     }
-    // The overlay covers the primary screen; clamping to it keeps the
-    // buttons on screen and inside the overlay.
+    // Clamping to the overlay keeps the buttons inside it.
     const int x = std::max(std::min((selectedRect.left() + selectedRect.right()) / 2
                                         - buttonContainer->width() / 2,
                                     width() - buttonContainer->width() - ButtonMargin),
@@ -229,7 +235,8 @@ void RegionSelector::finish(bool confirmed)
     if (finished)
         return;
     finished = true;
-    const QRect region = selectedRect;
+    // In the desktop's coordinates, wherever the overlay begins.
+    const QRect region = selectedRect.translated(geometry().topLeft());
     if (confirmed)
         emit regionSelected(region);
     else

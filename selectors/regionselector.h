@@ -9,7 +9,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-// Full-screen overlay over the primary screen on which the user drags the
+// Overlay over every monitor on which the user drags the
 // capture rectangle of a region recording.
 class RegionSelector : public QWidget
 {
