@@ -57,19 +57,89 @@ QRegion uncoveredParts(const QRect &area)
     return QRegion(area) - covered;
 }
 
-qreal pixelRatioAt(const QRect &area)
+namespace {
+
+// The monitor whose logical rectangle holds the point, else the nearest:
+// between monitors of different scales the logical plane has gaps.
+const QScreen *monitorAtLogical(const QPoint &point)
 {
-    qreal ratio = 1.0;
-    qint64 most = 0;
+    const QScreen *nearest = nullptr;
+    qint64 best = -1;
     for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect shared = deviceGeometry(screen) & area;
-        const qint64 size = qint64(shared.width()) * shared.height();
-        if (size > most) {
-            most = size;
-            ratio = screen->devicePixelRatio();
+        const QRect g = screen->geometry();
+        const qint64 dx = qMax(0, qMax(g.left() - point.x(), point.x() - g.right()));
+        const qint64 dy = qMax(0, qMax(g.top() - point.y(), point.y() - g.bottom()));
+        const qint64 distance = dx * dx + dy * dy;
+        if (best < 0 || distance < best) {
+            best = distance;
+            nearest = screen;
         }
     }
-    return ratio;
+    return nearest;
+}
+
+QPoint pointToDevice(const QPoint &point)
+{
+    const QScreen *screen = monitorAtLogical(point);
+    if (screen == nullptr)
+        return point;
+    const QPoint origin = screen->geometry().topLeft();
+    return origin + QPointF(QPointF(point - origin) * screen->devicePixelRatio()).toPoint();
+}
+
+} // namespace
+
+QRect toDevice(const QRect &logical)
+{
+    if (!logical.isValid())
+        return logical;
+    // The far corner is mapped as the edge past the last pixel, so that a
+    // scaled pixel keeps its whole width.
+    const QPoint topLeft = pointToDevice(logical.topLeft());
+    const QPoint beyond = pointToDevice(logical.bottomRight() + QPoint(1, 1));
+    return QRect(topLeft, beyond - QPoint(1, 1));
+}
+
+namespace {
+
+// The edge past the desktop's last pixel belongs to the monitor before it.
+QPoint pointFromDevice(const QPoint &point)
+{
+    const QScreen *nearest = nullptr;
+    qint64 best = -1;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect g = deviceGeometry(screen);
+        const qint64 dx = qMax(0, qMax(g.left() - point.x(), point.x() - g.right()));
+        const qint64 dy = qMax(0, qMax(g.top() - point.y(), point.y() - g.bottom()));
+        if (best < 0 || dx * dx + dy * dy < best) {
+            best = dx * dx + dy * dy;
+            nearest = screen;
+        }
+    }
+    if (nearest == nullptr)
+        return point;
+    const QPoint origin = nearest->geometry().topLeft();
+    return origin + QPointF(QPointF(point - origin) / nearest->devicePixelRatio()).toPoint();
+}
+
+} // namespace
+
+QRect fromDevice(const QRect &device)
+{
+    if (!device.isValid())
+        return device;
+    const QPoint topLeft = pointFromDevice(device.topLeft());
+    const QPoint beyond = pointFromDevice(device.bottomRight() + QPoint(1, 1));
+    return QRect(topLeft, beyond - QPoint(1, 1));
+}
+
+qreal pixelRatioAt(const QPoint &device)
+{
+    for (const QScreen *screen : QGuiApplication::screens())
+        if (deviceGeometry(screen).contains(device))
+            return screen->devicePixelRatio();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary != nullptr ? primary->devicePixelRatio() : 1.0;
 }
 
 } // namespace capture

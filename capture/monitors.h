@@ -29,7 +29,14 @@ QRect deviceGeometry(const QScreen *screen);
 QRect recordedArea(const QString &choice);
 // The parts of `area` no monitor covers.
 QRegion uncoveredParts(const QRect &area);
-// The device pixel ratio of the monitor that holds most of `area`.
-qreal pixelRatioAt(const QRect &area);
+// A rectangle of the toolkit's logical pixels in device pixels: each corner
+// maps on its own monitor, so one across two monitors of different scales
+// covers the X screen's pixels between them.
+QRect toDevice(const QRect &logical);
+// The inverse: each corner of a rectangle of device pixels in the logical
+// pixels of the monitor it lies on.
+QRect fromDevice(const QRect &device);
+// The device pixel ratio of the monitor under a point in device pixels.
+qreal pixelRatioAt(const QPoint &device);
 
 } // namespace capture

@@ -32,23 +32,8 @@ void ScreenSource::stop()
 {
 }
 
-// A region is chosen in the toolkit's logical pixels.
-QImage ScreenSource::grabArea(const QRect &area)
-{
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return {};
-    // The fast path reads device pixels; a scaled screen goes through the
-    // toolkit, which maps logical to device pixels itself.
-    if (screen->devicePixelRatio() == 1.0) {
-        QImage image = grabber->grab(area);
-        if (!image.isNull())
-            return image;
-    }
-    return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-}
-
-// Monitors are placed in device pixels, which the fast path reads as they are.
+// Monitors and regions are placed in device pixels (the recorder maps a
+// region there), which the fast path reads as they are.
 QImage ScreenSource::grabDeviceArea(const QRect &area)
 {
     QImage image = grabber->grab(area);
@@ -68,8 +53,10 @@ CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *
     if (config.mode == Region) {
         if (!config.region.isValid())
             return frame;
-        frame.image = grabArea(config.region);
-        frame.pointer = platform::pointerPosition().value_or(QPoint(0, 0)) - config.region.topLeft();
+        frame.image = grabDeviceArea(config.region);
+        const QPoint at = platform::pointerPosition().value_or(QPoint(0, 0));
+        frame.pointer = at - config.region.topLeft();
+        frame.pointerScale = pixelRatioAt(at);
         return frame;
     }
     // A monitor unplugged meanwhile shows the primary until the recorder
@@ -79,7 +66,9 @@ CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *
         area = recordedArea(QString());
     if (!area.isValid())
         return frame;
-    const QPoint pointer = platform::pointerPosition().value_or(area.topLeft()) - area.topLeft();
+    const QPoint at = platform::pointerPosition().value_or(area.topLeft());
+    const QPoint pointer = at - area.topLeft();
+    frame.pointerScale = pixelRatioAt(at);
     // The recording's size, once a start has fixed it.
     const QSize size = config.region.isValid() ? config.region.size() : area.size();
     if (config.screen != AllScreens) {

@@ -28,7 +28,6 @@ public:
     bool followsConfig() const override { return true; }
 
 private:
-    QImage grabArea(const QRect &area);
     QImage grabDeviceArea(const QRect &area);
     static void fitDesktop(CapturedFrame &frame, const QSize &size, const QPoint &pointer);
 

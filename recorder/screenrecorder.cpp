@@ -125,6 +125,8 @@ void ScreenRecorder::resolveCaptureRect()
         config.region = capture::recordedArea(config.screen);
     else if (config.mode == Window)
         config.region = config.windowId != 0 ? platform::windowRect(config.windowId) : QRect();
+    else if (config.mode == Region)
+        config.region = capture::toDevice(config.region);
     if (!config.region.isValid() && screen != nullptr)
         config.region = screen->geometry();
     applyQualitySize(config.region, config.quality);
@@ -450,6 +452,10 @@ void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)
     if (newConfig.mode != config.mode || newConfig.windowId != config.windowId)
         warnedLines.clear();
     config = newConfig;
+    // The X11 grabs read a region in device pixels; the desktop's stream
+    // crops it in logical ones.
+    if (config.mode == Region && !sourceDelivers())
+        config.region = capture::toDevice(config.region);
     if (recording && !sourceDelivers())
         recordedMonitor = capture::recordedMonitorName(config.screen);
     // A target pushed while recording gets the size rule of the start, so the

@@ -188,8 +188,8 @@ private:
     void onWriteFailed();
 
     // cursoroverlay.cpp
-    QPixmap cursorPixmap() const;
-    void drawCursorOverlay(QPixmap &frame, QPoint at);
+    QPixmap cursorPixmap(qreal scale = 1.0) const;
+    void drawCursorOverlay(QPixmap &frame, QPoint at, qreal scale);
     void drawCursorOverlay(AVFrame *frame, const capture::CapturedFrame &captured);
     static void installMouseHook();
     static void removeMouseHook();

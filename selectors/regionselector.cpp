@@ -1,5 +1,7 @@
 #include "selectors/regionselector.h"
 
+#include "capture/monitors.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -41,10 +43,12 @@ RegionSelector::RegionSelector(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
     // One overlay over every monitor: a region may lie on any of them or
-    // span two.
-    QRect desktop;
-    for (const QScreen *screen : QGuiApplication::screens())
-        desktop |= screen->geometry();
+    // span two. It covers the X screen's pixels at the scale of the monitor
+    // it starts on, which maps every pointer position, whatever monitor it
+    // is on (see toDesktop()).
+    QRect desktop = capture::recordedArea(capture::AllScreens);
+    const qreal ratio = capture::pixelRatioAt(desktop.topLeft());
+    desktop.setSize((QSizeF(desktop.size()) / ratio).toSize());
     setGeometry(desktop);
 
     buttonContainer = new QWidget(this);
@@ -228,6 +232,18 @@ void RegionSelector::updateButtonPosition()
     hintLabel->hide();
 }
 
+// The overlay's pixels scale by its own ratio to the X screen's; each
+// corner then takes the logical coordinates of the monitor it lies on.
+QRect RegionSelector::toDesktop(const QRect &rect) const
+{
+    if (rect.isNull())
+        return rect;
+    const qreal ratio = devicePixelRatioF();
+    const QPoint origin = geometry().topLeft();
+    const auto device = [&](QPoint p) { return origin + QPointF(QPointF(p) * ratio).toPoint(); };
+    return capture::fromDevice(QRect(device(rect.topLeft()), device(rect.bottomRight() + QPoint(1, 1)) - QPoint(1, 1)));
+}
+
 void RegionSelector::finish(bool confirmed)
 {
     // One report per selector, even when a receiver re-enters it (a key
@@ -235,8 +251,7 @@ void RegionSelector::finish(bool confirmed)
     if (finished)
         return;
     finished = true;
-    // In the desktop's coordinates, wherever the overlay begins.
-    const QRect region = selectedRect.translated(geometry().topLeft());
+    const QRect region = toDesktop(selectedRect);
     if (confirmed)
         emit regionSelected(region);
     else

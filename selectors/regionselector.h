@@ -40,6 +40,7 @@ private slots:
 private:
     void paintSelection(QPainter &painter);
     void finish(bool confirmed);
+    QRect toDesktop(const QRect &rect) const;
 
     QPoint anchor;
     QPoint corner;

@@ -3,6 +3,7 @@
 // them and of a region across the seam, and a monitor unplugged before and
 // while it is recorded.
 #include "app/mainwindow.h"
+#include "capture/monitors.h"
 #include "core/settingsstore.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
@@ -15,6 +16,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,14 +63,6 @@ QStringList xMonitors()
     return names;
 }
 
-QStringList monitorNames()
-{
-    QStringList names;
-    for (const QScreen *screen : QGuiApplication::screens())
-        names << screen->name();
-    return names;
-}
-
 } // namespace
 
 class MonitorsTest : public QObject
@@ -95,6 +89,11 @@ private:
     // Two monitors side by side, LEFT primary, as at the start of each test.
     bool twoMonitors()
     {
+        // Set up before the program started (as with scale factors): kept.
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        if (screens.size() == 2 && screens.first()->name() == "LEFT"
+            && capture::deviceGeometry(screens.last()) == QRect(1920, 0, 1920, 1080))
+            return true;
         // The server's own monitor for its output gives way to LEFT.
         const QStringList present = xMonitors();
         for (const QString &name : present)
@@ -178,7 +177,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (QGuiApplication::primaryScreen()->size() != QSize(3840, 1080))
+        if (capture::recordedArea(capture::AllScreens).size() != QSize(3840, 1080))
             QSKIP("needs a 3840x1080 X screen");
     }
 
@@ -353,6 +352,49 @@ private slots:
             const QColor seen = video.colourAt(frame, middle);
             QVERIFY2(closeTo(seen, QColor(0, 200, 0)), qPrintable(QString::number(frame) + ": " + describe(seen)));
         }
+    }
+
+    // LEFT at twice the scale of RIGHT: a region dragged on LEFT is recorded
+    // in its device pixels, and the pointer over it at twice its size.
+    void scaledMonitorPlacesRegionAndPointer()
+    {
+        if (QGuiApplication::primaryScreen()->devicePixelRatio() != 2.0)
+            QSKIP("runs with QT_SCREEN_SCALE_FACTORS=LEFT=2;RIGHT=1 (tst_monitors_scaled)");
+        // Logical pixels of LEFT: 200,200 to 599,499 on the X screen.
+        ScreenPatch patch(QRect(100, 100, 200, 150), Red);
+        patch.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&patch));
+        openWindow();
+        window->move(600, 100);
+        w<QComboBox>("formatCombo_2")->setCurrentIndex(MKV);
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
+        RegionSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QTest::mousePress(selector, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(selector, QPoint(299, 249));
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, QPoint(299, 249));
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        QCursor::setPos(QGuiApplication::primaryScreen(), QPoint(150, 150));
+
+        const QString file = recordBriefly();
+        QVERIFY(!file.isEmpty());
+        const RecordedVideo video = decodeRecording(file);
+        QCOMPARE(video.size, QSize(400, 300));
+        verifyColour(video, QPoint(20, 20), Red);
+        verifyColour(video, QPoint(380, 280), Red);
+        // The pointer's tip at 100,100 of the frame, 48 pixels tall (24 chosen).
+        const QImage &image = video.frames.at(video.frames.size() / 2).image;
+        QRect drawn;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!closeTo(image.pixelColor(x, y), Red, 60))
+                    drawn |= QRect(x, y, 1, 1);
+        QVERIFY2(qAbs(drawn.left() - 100) <= 3 && qAbs(drawn.top() - 100) <= 3
+                     && drawn.height() >= 40 && drawn.height() <= 52,
+                 qPrintable(QStringLiteral("pointer drawn at %1,%2 %3x%4").arg(drawn.x()).arg(drawn.y())
+                                .arg(drawn.width()).arg(drawn.height())));
     }
 
     // A stored monitor that is not connected records the primary, told once.

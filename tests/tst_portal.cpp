@@ -249,6 +249,56 @@ private slots:
         verifyColours(video, QPoint(CellWidth - 8, CellHeight - 8));
     }
 
+    // The desktop shares its second monitor, right of the first: a region
+    // on it is cropped from it; one on the first starts nothing and says so.
+    void regionOnlyOnTheSharedMonitor()
+    {
+        if (QGuiApplication::primaryScreen()->size() != QSize(3840, 1080))
+            QSKIP("needs a 3840x1080 X screen (tst_portal_monitors)");
+        QVERIFY(portal.setStreamSize(QSize(1920, 1080)));
+        QVERIFY(portal.setMonitor(1));
+        openWindow();
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
+        RegionSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        const QPoint from(100, 100), to(100 + 511, 100 + 127);
+        QTest::mousePress(selector, Qt::LeftButton, {}, from);
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, to);
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        {
+            ModalAnswerer answerer;
+            QTest::mouseClick(toggleButton(), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes().size(), 1, 60000);
+            QCOMPARE(answerer.boxes().first().text,
+                     QStringLiteral("无法开始录制\n所选区域不在桌面共享的屏幕上"));
+            QVERIFY(!recorder()->isRecording());
+            QVERIFY(filesIn(outputDir()).isEmpty());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(portal.activeStreams(), 0, 30000);
+
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(FullScreen);
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        // The stream's own (256, 64) 512x128, as in the scaled case.
+        const QPoint onRight(1920 + 256, 64);
+        QTest::mousePress(selector, Qt::LeftButton, {}, onRight);
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, onRight + QPoint(511, 127));
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        QVERIFY(startAndWait());
+        recordFor(20);
+        const QString path = stopAndWaitForFile();
+        QVERIFY(portal.setMonitor(0));
+        QVERIFY(!path.isEmpty());
+        const RecordedVideo video = decodeRecording(path);
+        QCOMPARE(video.size, QSize(512, 128));
+        verifyInOrder(frameNumbers(video));
+        QCOMPARE(frameNumbers(video, QPoint(CellWidth, CellHeight)), frameNumbers(video));
+    }
+
     void windowIsPickedByTheDesktopAndKeepsItsSize()
     {
         QVERIFY(portal.setStreamSize(QSize(480, 320)));

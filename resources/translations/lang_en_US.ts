@@ -1236,5 +1236,9 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
         <source>桌面的屏幕共享失败</source>
         <translation>The desktop&apos;s screen sharing failed</translation>
     </message>
+    <message>
+        <source>所选区域不在桌面共享的屏幕上</source>
+        <translation>The region is not on the screen the desktop shares</translation>
+    </message>
 </context>
 </TS>

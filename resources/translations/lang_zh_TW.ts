@@ -1235,5 +1235,9 @@
         <source>桌面的屏幕共享失败</source>
         <translation>桌面的螢幕分享失敗</translation>
     </message>
+    <message>
+        <source>所选区域不在桌面共享的屏幕上</source>
+        <translation>所選區域不在桌面共享的螢幕上</translation>
+    </message>
 </context>
 </TS>
