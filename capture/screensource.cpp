@@ -54,6 +54,9 @@ CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *
         if (!config.region.isValid())
             return frame;
         frame.image = grabDeviceArea(config.region);
+        // A region whose monitor was unplugged goes on, black where no
+        // monitor is left.
+        blackenUncovered(frame.image, config.region);
         const QPoint at = platform::pointerPosition().value_or(QPoint(0, 0));
         frame.pointer = at - config.region.topLeft();
         frame.pointerScale = pixelRatioAt(at);
@@ -80,18 +83,26 @@ CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *
     frame.image = grabDeviceArea(area);
     if (frame.image.isNull())
         return frame;
-    const QRegion uncovered = uncoveredParts(area);
-    if (!uncovered.isEmpty()) {
-        QPainter painter(&frame.image);
-        for (const QRect &part : uncovered)
-            painter.fillRect(part.translated(-area.topLeft()), Qt::black);
-    }
+    blackenUncovered(frame.image, area);
     if (size.width() >= area.width() && size.height() >= area.height()) {
         frame.pointer = pointer;
         return frame;
     }
     fitDesktop(frame, size, pointer);
     return frame;
+}
+
+// What the X screen holds where no monitor shows it is no part of the desktop.
+void ScreenSource::blackenUncovered(QImage &image, const QRect &area)
+{
+    if (image.isNull())
+        return;
+    const QRegion uncovered = uncoveredParts(area);
+    if (uncovered.isEmpty())
+        return;
+    QPainter painter(&image);
+    for (const QRect &part : uncovered)
+        painter.fillRect(part.translated(-area.topLeft()), Qt::black);
 }
 
 // The whole desktop scaled down into the recording's size, aspect kept and

@@ -29,6 +29,7 @@ public:
 
 private:
     QImage grabDeviceArea(const QRect &area);
+    static void blackenUncovered(QImage &image, const QRect &area);
     static void fitDesktop(CapturedFrame &frame, const QSize &size, const QPoint &pointer);
 
     std::unique_ptr<platform::ScreenGrabber> grabber;
