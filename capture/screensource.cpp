@@ -75,8 +75,9 @@ CapturedFrame ScreenSource::latestFrame(const RecordingConfig &config, AVFrame *
     // The recording's size, once a start has fixed it.
     const QSize size = config.region.isValid() ? config.region.size() : area.size();
     if (config.screen != AllScreens) {
-        // A preset smaller than the monitor keeps the monitor's top-left part.
-        frame.image = grabDeviceArea(QRect(area.topLeft(), size.boundedTo(area.size())));
+        // The preview shows the whole monitor; a preset smaller than it
+        // keeps its top-left part, cut by the converter.
+        frame.image = grabDeviceArea(area);
         frame.pointer = pointer;
         return frame;
     }

@@ -80,8 +80,9 @@ RegionSelector::RegionSelector(QWidget *parent)
     hintLabel->setFixedSize(200, 60);
     // The hint sits in the middle of the primary monitor.
     const QScreen *primary = QGuiApplication::primaryScreen();
-    const QPoint middle = (primary != nullptr ? primary->geometry() : desktop).center() - desktop.topLeft();
-    hintLabel->move(middle - QPoint(100, 30));
+    const QRect middle = primary != nullptr ? primary->geometry() : desktop;
+    hintLabel->move(middle.topLeft() - desktop.topLeft()
+                    + QPoint((middle.width() - 200) / 2, (middle.height() - 60) / 2));
 
     positionTimer = new QTimer(this);
     connect(positionTimer, &QTimer::timeout, this, &RegionSelector::updateButtonPosition);
