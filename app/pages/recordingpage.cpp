@@ -271,7 +271,7 @@ void RecordingPage::startRecording()
     // A stored monitor that is not connected: the primary, and the user is told.
     if (config.mode == FullScreen && !capturesThroughPortal(FullScreen)
         && !capture::isConnected(config.screen)) {
-        QMessageBox::information(this, tr("警告"), tr("所选屏幕未连接，已改为录制主屏幕"));
+        QMessageBox::warning(this, tr("警告"), tr("所选屏幕未连接，已改为录制主屏幕"));
         config.screen.clear();
     }
     if (config.mode == Window && config.windowId == 0 && !capturesThroughPortal(Window)) {
