@@ -103,6 +103,21 @@ private:
     }
 
     // Waits for about `frames` stream frames of recording.
+    // 区域, then a drag on the overlay from `from` over `size` pixels.
+    void dragRegion(QPoint from, QSize size)
+    {
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(FullScreen);
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
+        RegionSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QTest::mousePress(selector, Qt::LeftButton, {}, from);
+        QTest::mouseMove(selector, from + QPoint(size.width(), size.height()));
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, from + QPoint(size.width(), size.height()));
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+    }
+
     static void recordFor(int frames) { QTest::qWait(frames * 1000 / Fps); }
 
     // Every readable frame number follows the one before; most are readable.
@@ -223,17 +238,8 @@ private slots:
         QVERIFY(portal.setStreamSize(QSize(1280, 720)));
         QVERIFY(portal.setLogicalSize(QSize(1920, 1080)));
         openWindow();
-        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
-        RegionSelector *selector = nullptr;
-        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
-        QVERIFY(QTest::qWaitForWindowExposed(selector));
         // Logical (384, 96) 768x192 is stream pixels (256, 64) 512x128.
-        const QPoint from(384, 96), to(384 + 768, 96 + 192);
-        QTest::mousePress(selector, Qt::LeftButton, {}, from);
-        QTest::mouseMove(selector, to);
-        QTest::mouseRelease(selector, Qt::LeftButton, {}, to);
-        QTest::keyClick(selector, Qt::Key_Return);
-        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        dragRegion(QPoint(384, 96), QSize(768, 192));
 
         QVERIFY(startAndWait());
         recordFor(20);
@@ -258,15 +264,7 @@ private slots:
         QVERIFY(portal.setStreamSize(QSize(1920, 1080)));
         QVERIFY(portal.setMonitor(1));
         openWindow();
-        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
-        RegionSelector *selector = nullptr;
-        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
-        QVERIFY(QTest::qWaitForWindowExposed(selector));
-        const QPoint from(100, 100), to(100 + 511, 100 + 127);
-        QTest::mousePress(selector, Qt::LeftButton, {}, from);
-        QTest::mouseRelease(selector, Qt::LeftButton, {}, to);
-        QTest::keyClick(selector, Qt::Key_Return);
-        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        dragRegion(QPoint(100, 100), QSize(511, 127));
         {
             ModalAnswerer answerer;
             QTest::mouseClick(toggleButton(), Qt::LeftButton);
@@ -278,16 +276,8 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(portal.activeStreams(), 0, 30000);
 
-        w<QComboBox>("recordModeCombo")->setCurrentIndex(FullScreen);
-        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
-        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
-        QVERIFY(QTest::qWaitForWindowExposed(selector));
         // The stream's own (256, 64) 512x128, as in the scaled case.
-        const QPoint onRight(1920 + 256, 64);
-        QTest::mousePress(selector, Qt::LeftButton, {}, onRight);
-        QTest::mouseRelease(selector, Qt::LeftButton, {}, onRight + QPoint(511, 127));
-        QTest::keyClick(selector, Qt::Key_Return);
-        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        dragRegion(QPoint(1920 + 256, 64), QSize(511, 127));
         QVERIFY(startAndWait());
         recordFor(20);
         const QString path = stopAndWaitForFile();
