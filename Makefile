@@ -31,15 +31,21 @@ SECONDS ?= 20
 # the real GNOME desktop, which `make bench` alone runs after the others.
 BENCH_PORTAL := $(if $(CASE),$(filter portal-%,$(CASE)),all)
 BENCH_DESKTOP := $(if $(CASE),$(filter gnome-%,$(CASE)),all)
+# The monitor cases (CASE=RIGHT-...) record one of two monitors on a
+# 3840x1080 screen; `make bench` alone runs them after the others.
+BENCH_MONITORS := $(if $(CASE),$(filter RIGHT-%,$(CASE)),RIGHT-HD@30)
+BENCH_SIZE := $(if $(and $(CASE),$(BENCH_MONITORS)),3840x1080,1920x1080)
 BENCH_TARGETS := vexlo-bench-run $(if $(BENCH_PORTAL),vexlo-test-portal)
 bench: configure
 	@echo "Building the benchmark (log: $(BUILD_DIR)/bench-build.log)..."
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(BENCH_TARGETS) >$(BUILD_DIR)/bench-build.log 2>&1 \
 		|| { cat $(BUILD_DIR)/bench-build.log; exit 1; }
 	@echo "Running the benchmark, $(SECONDS) s per case..."
-	@$(if $(and $(CASE),$(BENCH_DESKTOP)),true,$(HEADLESS) --size 1920x1080 --no-wm --no-compositor --no-tray \
+	@$(if $(and $(CASE),$(BENCH_DESKTOP)),true,$(HEADLESS) --size $(BENCH_SIZE) --no-wm --no-compositor --no-tray \
 		$(if $(BENCH_PORTAL),--portal $(BUILD_DIR)/tests/vexlo-test-portal) -- \
 		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS))
+	@$(if $(CASE),true,$(HEADLESS) --size 3840x1080 --no-wm --no-compositor --no-tray -- \
+		$(BUILD_DIR)/bench/vexlo-bench-run --case $(BENCH_MONITORS) --seconds $(SECONDS))
 	@$(if $(BENCH_DESKTOP),$(HEADLESS) --size 1920x1080 --no-sound --desktop gnome -- \
 		$(BUILD_DIR)/bench/vexlo-bench-run $(if $(CASE),--case $(CASE)) --seconds $(SECONDS),true)
 

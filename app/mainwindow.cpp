@@ -118,6 +118,8 @@ void MainWindow::connectPages()
     connect(recordingPage, &RecordingPage::qualityChosen, settingsPage, &SettingsPage::setQuality);
     connect(settingsPage, &SettingsPage::formatChosen, recordingPage, &RecordingPage::setFormat);
     connect(recordingPage, &RecordingPage::formatChosen, settingsPage, &SettingsPage::setFormat);
+    connect(settingsPage, &SettingsPage::screenChosen, recordingPage, &RecordingPage::setScreen);
+    connect(recordingPage, &RecordingPage::screenChosen, settingsPage, &SettingsPage::setScreen);
     connect(settingsPage, &SettingsPage::recordModeLoaded, recordingPage, &RecordingPage::setMode);
     connect(recordingPage, &RecordingPage::modeChosen, settingsPage, &SettingsPage::setRecordMode);
     connect(settingsPage, &SettingsPage::previewOptionsChanged, recordingPage,

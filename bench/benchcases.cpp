@@ -50,6 +50,8 @@ QList<Case> allCases()
     const QStringList hdPeer{"x264enc", "speed-preset=fast", QStringLiteral("threads=%1").arg(threads),
                              "pass=qual", "quantizer=28", "bframes=1", "qp-min=20", "qp-max=40",
                              "key-int-max=10", "!", "video/x-h264,profile=baseline"};
+    Case rightHd{"RIGHT-HD@30", HD, 30, QSize(1280, 720), hd};
+    rightHd.monitor = QStringLiteral("RIGHT");
     return {
         {"SD@30", SD, 30, QSize(854, 480), sd},
         {"HD@30", HD, 30, QSize(1280, 720), hd},
@@ -65,6 +67,7 @@ QList<Case> allCases()
          vp9Args("20", "8000000", "15", "35", "12"), false, WEBM},
         {"portal-HD@30", HD, 30, QSize(1280, 720), hd, false, MP4, false, true, hdPeer},
         {"gnome-HD@30", HD, 30, QSize(1280, 720), hd, false, MP4, false, true, hdPeer, true},
+        rightHd,
     };
 }
 

@@ -34,7 +34,16 @@ struct Case
     // The portal is the real GNOME desktop's (scripts/headless.sh --desktop
     // gnome): mutter's monitor stream with the moving page full screen.
     bool desktop = false;
+    // The monitor recorded, of two 1920 x 1080 monitors side by side (LEFT,
+    // primary, and RIGHT) on a 3840 x 1080 screen; empty: one whole screen.
+    QString monitor = {};
 };
+
+// The X offset of a case's monitor on the screen, as the peer's -i takes it.
+inline int monitorOffset(const Case &c)
+{
+    return c.monitor == QLatin1String("RIGHT") ? 1920 : 0;
+}
 
 // The peer's run of a portal case: frames in its file, the file's length
 // and the CPU time it took.
@@ -95,7 +104,7 @@ int runHistory(int argc, char **argv, const QString &workDir);
 inline constexpr const char *ConvertCaseName = "convert";
 int runConvert(int argc, char **argv, const QString &workDir);
 
-int runScroller(int argc, char **argv, int frameRate, bool flash);
+int runScroller(int argc, char **argv, int frameRate, bool flash, const QString &monitor);
 int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString &outputDir);
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds);
 

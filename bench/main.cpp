@@ -43,8 +43,13 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    if (role == QLatin1String("scroll"))
-        return bench::runScroller(argc, argv, frameRate, flash);
+    if (role == QLatin1String("scroll")) {
+        QString monitor;
+        for (const bench::Case &c : bench::allCases())
+            if (c.name == caseName)
+                monitor = c.monitor;
+        return bench::runScroller(argc, argv, frameRate, flash, monitor);
+    }
     if (role == QLatin1String("history"))
         return bench::runHistory(argc, argv, outputDir);
     if (role == QLatin1String("convert"))

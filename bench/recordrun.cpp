@@ -55,6 +55,7 @@ int runRecorder(int argc, char **argv, const Case &c, int seconds, const QString
     recorder.setOutputDirectory(outputDir);
     RecordingConfig config;
     config.mode = FullScreen;
+    config.screen = c.monitor;
     config.quality = c.quality;
     config.format = c.format;
     config.frameRate = c.frameRate;

@@ -64,11 +64,14 @@ QPixmap renderPage(QSize screen)
 class ScrollingPage : public QWidget
 {
 public:
-    explicit ScrollingPage(int frameRate)
+    ScrollingPage(int frameRate, const QString &monitor)
         : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QRect screen = QGuiApplication::primaryScreen()->geometry();
+        for (const QScreen *named : QGuiApplication::screens())
+            if (named->name() == monitor)
+                screen = named->geometry();
         setGeometry(screen);
         page = renderPage(screen.size());
         timer.setTimerType(Qt::PreciseTimer);
@@ -140,10 +143,10 @@ private:
     bool lit = false;
 };
 
-int runScroller(int argc, char **argv, int frameRate, bool flash)
+int runScroller(int argc, char **argv, int frameRate, bool flash, const QString &monitor)
 {
     QApplication app(argc, argv);
-    ScrollingPage page(frameRate);
+    ScrollingPage page(frameRate, monitor);
     page.show();
     std::unique_ptr<FlashCorner> corner;
     if (flash) {

@@ -38,6 +38,9 @@ struct CapturedFrame
     // Where the recorder draws its own pointer, in frame pixels; empty when
     // none is to be drawn (hidden, or already in the picture).
     std::optional<QPoint> pointer;
+    // Frame pixels per logical pixel of the pointer: the scale of the
+    // monitor it is on, so it shows at the size the user sees it.
+    qreal pointerScale = 1.0;
     // The desktop's own pointer image (premultiplied ARGB) and its hotspot,
     // where the desktop sends one; null otherwise.
     QImage pointerImage;

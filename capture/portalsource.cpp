@@ -90,6 +90,11 @@ void PortalSource::onStarted(const PortalSession::Stream &shared, int fd,
 {
     token = restoreToken;
     const QRectF area = choice.mode == Region ? areaOf(choice.region, shared) : QRectF();
+    // Only the monitor the desktop shares can be cropped.
+    if (choice.mode == Region && area.isValid() && !QRectF(0, 0, 1, 1).contains(area)) {
+        onFailed(tr("所选区域不在桌面共享的屏幕上"));
+        return;
+    }
     QString error;
     if (!stream->open(fd, shared.node, area, choice.frameRate, &error)) {
         onFailed(error);

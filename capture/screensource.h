@@ -1,7 +1,8 @@
 #pragma once
 
 // Full screen and region on X11: the screen's pixels read through MIT-SHM
-// (platform::ScreenGrabber), or through the toolkit on a scaled screen.
+// (platform::ScreenGrabber), or through the toolkit on a scaled screen. Full
+// screen is the chosen monitor, or every monitor at once.
 
 #include "capture/capturesource.h"
 
@@ -27,7 +28,9 @@ public:
     bool followsConfig() const override { return true; }
 
 private:
-    QImage grabArea(const QRect &area);
+    QImage grabDeviceArea(const QRect &area);
+    static void blackenUncovered(QImage &image, const QRect &area);
+    static void fitDesktop(CapturedFrame &frame, const QSize &size, const QPoint &pointer);
 
     std::unique_ptr<platform::ScreenGrabber> grabber;
 };

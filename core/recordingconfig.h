@@ -65,6 +65,9 @@ constexpr int watermarkFontSizeForIndex(int index)
 struct RecordingConfig
 {
     RecordMode mode = FullScreen;
+    // The monitor a full-screen recording shows, as `Recording/screen` stores
+    // it: the monitor's name, empty for the primary, "*" for all of them.
+    QString screen;
     VideoQuality quality = UltraHD;
     OutputFormat format = MP4;
     int32_t frameRate = 30;

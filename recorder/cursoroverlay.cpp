@@ -107,9 +107,9 @@ void ScreenRecorder::removeMouseHook()
     mouseButtonDown = false;
 }
 
-QPixmap ScreenRecorder::cursorPixmap() const
+QPixmap ScreenRecorder::cursorPixmap(qreal scale) const
 {
-    const int size = config.cursorSize;
+    const int size = qRound(config.cursorSize * scale);
     const QPair<int, int> key(int(config.cursorStyle), size);
     if (const auto it = cursorCache.constFind(key); it != cursorCache.constEnd())
         return it.value();
@@ -136,7 +136,7 @@ QPixmap ScreenRecorder::cursorPixmap() const
     return pixmap;
 }
 
-void ScreenRecorder::drawCursorOverlay(QPixmap &frame, QPoint at)
+void ScreenRecorder::drawCursorOverlay(QPixmap &frame, QPoint at, qreal scale)
 {
     QPainter painter(&frame);
     if (!painter.isActive())
@@ -144,7 +144,7 @@ void ScreenRecorder::drawCursorOverlay(QPixmap &frame, QPoint at)
     if (config.highlightClicks && mouseButtonDown)
         drawHighlight(painter, at);
     // Drawn by its top-left corner: the images place the tip there.
-    const QPixmap pointer = cursorPixmap();
+    const QPixmap pointer = cursorPixmap(scale);
     if (!pointer.isNull())
         painter.drawPixmap(at, pointer);
 }

@@ -71,7 +71,7 @@ QPixmap ScreenRecorder::grabScreenFrame()
             pixmap.fill(Qt::black);
         }
         if (config.captureCursor && !pixmap.isNull() && captured.pointer)
-            drawCursorOverlay(pixmap, *captured.pointer);
+            drawCursorOverlay(pixmap, *captured.pointer, captured.pointerScale);
     } catch (const std::exception &) {
         pixmap = QPixmap(config.region.size());
         pixmap.fill(Qt::black);

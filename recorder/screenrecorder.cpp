@@ -1,6 +1,7 @@
 #include "recorder/screenrecorder.h"
 
 #include "capture/capturesource.h"
+#include "capture/monitors.h"
 #include "platform/windowlist.h"
 #include "recorder/audiocapture.h"
 #include "recorder/encodeworker.h"
@@ -74,6 +75,7 @@ ScreenRecorder::ScreenRecorder(QObject *parent)
     outputCheckTimer = new QTimer(this);
     outputCheckTimer->setInterval(1000);
     connect(outputCheckTimer, &QTimer::timeout, this, &ScreenRecorder::checkOutput);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &ScreenRecorder::onScreenRemoved);
 
     outputDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
                 + QStringLiteral("/Vexlo");
@@ -119,20 +121,24 @@ void ScreenRecorder::resolveCaptureRect()
     const QSize fixedSize = source && !source->followsConfig() ? source->frameSize() : QSize();
     if (fixedSize.isValid())
         config.region = QRect(QPoint(0, 0), fixedSize);
-    else if (config.mode == FullScreen && screen != nullptr)
-        config.region = screen->geometry();
+    else if (config.mode == FullScreen)
+        config.region = capture::recordedArea(config.screen);
     else if (config.mode == Window)
         config.region = config.windowId != 0 ? platform::windowRect(config.windowId) : QRect();
+    else if (config.mode == Region)
+        config.region = capture::toDevice(config.region);
     if (!config.region.isValid() && screen != nullptr)
         config.region = screen->geometry();
     applyQualitySize(config.region, config.quality);
+    recordedMonitor = capture::recordedMonitorName(config.screen);
     recordingQuality = config.quality;
     recordingFormat = config.format;
 }
 
 void ScreenRecorder::applyQualitySize(QRect &r, VideoQuality quality)
 {
-    // Preset sizes are taken from the top-left corner, not scaled.
+    // Preset sizes are taken from the top-left corner, not scaled; all
+    // screens at once are scaled into them by their source.
     switch (quality) {
     case HD:
         r.setSize(QSize(1280, 720));
@@ -446,12 +452,28 @@ void ScreenRecorder::updateConfig(const RecordingConfig &newConfig)
     if (newConfig.mode != config.mode || newConfig.windowId != config.windowId)
         warnedLines.clear();
     config = newConfig;
+    // The X11 grabs read a region in device pixels; the desktop's stream
+    // crops it in logical ones.
+    if (config.mode == Region && !sourceDelivers())
+        config.region = capture::toDevice(config.region);
+    if (recording && !sourceDelivers())
+        recordedMonitor = capture::recordedMonitorName(config.screen);
     // A target pushed while recording gets the size rule of the start, so the
     // frame that pointer and watermark are drawn into is the frame that is
     // encoded; a whole screen pushed into an HD recording would otherwise
     // lose a bottom or right watermark to the crop.
     if (recording && config.region.isValid())
         applyQualitySize(config.region, recordingQuality);
+}
+
+// A whole monitor that is gone ends its recording; the file is kept. Regions
+// and windows go on, black where no monitor is left.
+void ScreenRecorder::onScreenRemoved(QScreen *screen)
+{
+    if (!recording || sourceDelivers() || config.mode != FullScreen)
+        return;
+    if (config.screen == capture::AllScreens || screen->name() == recordedMonitor)
+        abortRecording(tr("正在录制的屏幕已断开"));
 }
 
 void ScreenRecorder::setOutputDirectory(const QString &path)

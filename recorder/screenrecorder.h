@@ -20,6 +20,7 @@
 
 #include <sys/types.h>
 
+class QScreen;
 class QTimer;
 struct AVCodec;
 struct AVCodecContext;
@@ -178,6 +179,7 @@ private:
     void takeFrame(bool arrived);
     void repeatMissedSlots(int64_t pts);
     void onSourceEnded(const QString &reason);
+    void onScreenRemoved(QScreen *screen);
     QPixmap grabScreenFrame();
     bool convertFrame(const QImage &image, AVFrame *frame) const;
     bool composeGrabbedFrame(QPixmap frame, AVFrame *target, qint64 grabNs);
@@ -186,8 +188,8 @@ private:
     void onWriteFailed();
 
     // cursoroverlay.cpp
-    QPixmap cursorPixmap() const;
-    void drawCursorOverlay(QPixmap &frame, QPoint at);
+    QPixmap cursorPixmap(qreal scale = 1.0) const;
+    void drawCursorOverlay(QPixmap &frame, QPoint at, qreal scale);
     void drawCursorOverlay(AVFrame *frame, const capture::CapturedFrame &captured);
     static void installMouseHook();
     static void removeMouseHook();
@@ -235,6 +237,9 @@ private:
     QElapsedTimer recordingClock;
     int encoderFrameRate = 30;
     VideoQuality recordingQuality = UltraHD;
+    // The monitor a full-screen recording shows, by name: the primary's
+    // name is taken when the recording starts on it.
+    QString recordedMonitor;
     OutputFormat recordingFormat = MP4;
     int64_t firstPts = 0;
     int64_t lastPts = 0;

@@ -22,7 +22,7 @@ packages=(
   # speed
   libyuv-dev
   # headless X for tests and screenshots
-  xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils imagemagick
+  xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils x11-xserver-utils imagemagick
   # the tests' private sound server
   pulseaudio pulseaudio-utils
   # CJK glyphs: the interface speaks Chinese by default

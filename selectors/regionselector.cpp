@@ -1,5 +1,7 @@
 #include "selectors/regionselector.h"
 
+#include "capture/monitors.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -40,8 +42,14 @@ RegionSelector::RegionSelector(QWidget *parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->geometry());
+    // One overlay over every monitor: a region may lie on any of them or
+    // span two. It covers the X screen's pixels at the scale of the monitor
+    // it starts on, which maps every pointer position, whatever monitor it
+    // is on (see toDesktop()).
+    QRect desktop = capture::recordedArea(capture::AllScreens);
+    const qreal ratio = capture::pixelRatioAt(desktop.topLeft());
+    desktop.setSize((QSizeF(desktop.size()) / ratio).toSize());
+    setGeometry(desktop);
 
     buttonContainer = new QWidget(this);
     buttonContainer->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 200); border-radius: 5px;"));
@@ -70,7 +78,11 @@ RegionSelector::RegionSelector(QWidget *parent)
     hintLabel->setStyleSheet(QStringLiteral(
         "QLabel { color: white; background: rgba(0, 0, 0, 150); padding: 10px; border-radius: 5px; }"));
     hintLabel->setFixedSize(200, 60);
-    hintLabel->move((width() - 200) / 2, (height() - 60) / 2);
+    // The hint sits in the middle of the primary monitor.
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QRect middle = primary != nullptr ? primary->geometry() : desktop;
+    hintLabel->move(middle.topLeft() - desktop.topLeft()
+                    + QPoint((middle.width() - 200) / 2, (middle.height() - 60) / 2));
 
     positionTimer = new QTimer(this);
     connect(positionTimer, &QTimer::timeout, this, &RegionSelector::updateButtonPosition);
@@ -209,8 +221,7 @@ void RegionSelector::updateButtonPosition()
         hintLabel->show();
         return;
     }
-    // The overlay covers the primary screen; clamping to it keeps the
-    // buttons on screen and inside the overlay.
+    // Clamping to the overlay keeps the buttons inside it.
     const int x = std::max(std::min((selectedRect.left() + selectedRect.right()) / 2
                                         - buttonContainer->width() / 2,
                                     width() - buttonContainer->width() - ButtonMargin),
@@ -222,6 +233,18 @@ void RegionSelector::updateButtonPosition()
     hintLabel->hide();
 }
 
+// The overlay's pixels scale by its own ratio to the X screen's; each
+// corner then takes the logical coordinates of the monitor it lies on.
+QRect RegionSelector::toDesktop(const QRect &rect) const
+{
+    if (rect.isNull())
+        return rect;
+    const qreal ratio = devicePixelRatioF();
+    const QPoint origin = geometry().topLeft();
+    const auto device = [&](QPoint p) { return origin + QPointF(QPointF(p) * ratio).toPoint(); };
+    return capture::fromDevice(QRect(device(rect.topLeft()), device(rect.bottomRight() + QPoint(1, 1)) - QPoint(1, 1)));
+}
+
 void RegionSelector::finish(bool confirmed)
 {
     // One report per selector, even when a receiver re-enters it (a key
@@ -229,7 +252,7 @@ void RegionSelector::finish(bool confirmed)
     if (finished)
         return;
     finished = true;
-    const QRect region = selectedRect;
+    const QRect region = toDesktop(selectedRect);
     if (confirmed)
         emit regionSelected(region);
     else

@@ -9,7 +9,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-// Full-screen overlay over the primary screen on which the user drags the
+// Overlay over every monitor on which the user drags the
 // capture rectangle of a region recording.
 class RegionSelector : public QWidget
 {
@@ -40,6 +40,7 @@ private slots:
 private:
     void paintSelection(QPainter &painter);
     void finish(bool confirmed);
+    QRect toDesktop(const QRect &rect) const;
 
     QPoint anchor;
     QPoint corner;

@@ -108,6 +108,21 @@ private:
     }
 
     // Waits for about `frames` stream frames of recording.
+    // 区域, then a drag on the overlay from `from` over `size` pixels.
+    void dragRegion(QPoint from, QSize size)
+    {
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(FullScreen);
+        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
+        RegionSelector *selector = nullptr;
+        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QTest::mousePress(selector, Qt::LeftButton, {}, from);
+        QTest::mouseMove(selector, from + QPoint(size.width(), size.height()));
+        QTest::mouseRelease(selector, Qt::LeftButton, {}, from + QPoint(size.width(), size.height()));
+        QTest::keyClick(selector, Qt::Key_Return);
+        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+    }
+
     static void recordFor(int frames) { QTest::qWait(frames * 1000 / Fps); }
 
     // Every readable frame number follows the one before; most are readable.
@@ -230,17 +245,8 @@ private slots:
         QVERIFY(portal.setStreamSize(QSize(1280, 720)));
         QVERIFY(portal.setLogicalSize(QSize(1920, 1080)));
         openWindow();
-        w<QComboBox>("recordModeCombo")->setCurrentIndex(Region);
-        RegionSelector *selector = nullptr;
-        QTRY_VERIFY((selector = window->findChild<RegionSelector *>()) != nullptr);
-        QVERIFY(QTest::qWaitForWindowExposed(selector));
         // Logical (384, 96) 768x192 is stream pixels (256, 64) 512x128.
-        const QPoint from(384, 96), to(384 + 768, 96 + 192);
-        QTest::mousePress(selector, Qt::LeftButton, {}, from);
-        QTest::mouseMove(selector, to);
-        QTest::mouseRelease(selector, Qt::LeftButton, {}, to);
-        QTest::keyClick(selector, Qt::Key_Return);
-        QTRY_VERIFY(window->findChild<RegionSelector *>() == nullptr);
+        dragRegion(QPoint(384, 96), QSize(768, 192));
 
         QVERIFY(startAndWait());
         recordFor(20);
@@ -254,6 +260,40 @@ private slots:
         verifyInOrder(frameNumbers(video));
         QCOMPARE(frameNumbers(video, QPoint(CellWidth, CellHeight)), frameNumbers(video));
         verifyColours(video, QPoint(CellWidth - 8, CellHeight - 8));
+    }
+
+    // The desktop shares its second monitor, right of the first: a region
+    // on it is cropped from it; one on the first starts nothing and says so.
+    void regionOnlyOnTheSharedMonitor()
+    {
+        if (QGuiApplication::primaryScreen()->size() != QSize(3840, 1080))
+            QSKIP("needs a 3840x1080 X screen (tst_portal_monitors)");
+        QVERIFY(portal.setStreamSize(QSize(1920, 1080)));
+        QVERIFY(portal.setMonitor(1));
+        openWindow();
+        dragRegion(QPoint(100, 100), QSize(511, 127));
+        {
+            ModalAnswerer answerer;
+            QTest::mouseClick(toggleButton(), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(answerer.boxes().size(), 1, 60000);
+            QCOMPARE(answerer.boxes().first().text,
+                     QStringLiteral("无法开始录制\n所选区域不在桌面共享的屏幕上"));
+            QVERIFY(!recorder()->isRecording());
+            QVERIFY(filesIn(outputDir()).isEmpty());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(portal.activeStreams(), 0, 30000);
+
+        // The stream's own (256, 64) 512x128, as in the scaled case.
+        dragRegion(QPoint(1920 + 256, 64), QSize(511, 127));
+        QVERIFY(startAndWait());
+        recordFor(20);
+        const QString path = stopAndWaitForFile();
+        QVERIFY(portal.setMonitor(0));
+        QVERIFY(!path.isEmpty());
+        const RecordedVideo video = decodeRecording(path);
+        QCOMPARE(video.size, QSize(512, 128));
+        verifyInOrder(frameNumbers(video));
+        QCOMPARE(frameNumbers(video, QPoint(CellWidth, CellHeight)), frameNumbers(video));
     }
 
     void windowIsPickedByTheDesktopAndKeepsItsSize()

@@ -434,6 +434,14 @@ private slots:
         };
         for (const QString &translation : table.translations.value(licenseSource))
             table.translations[link(licenseSource)].insert(link(translation));
+        // The screen box names the primary monitor and its size.
+        const QScreen *primary = QGuiApplication::primaryScreen();
+        const QString primarySource = QStringLiteral("%1 (%2×%3，主屏幕)");
+        const auto named = [primary](const QString &text) {
+            return text.arg(primary->name()).arg(primary->size().width()).arg(primary->size().height());
+        };
+        for (const QString &translation : table.translations.value(primarySource))
+            table.translations[named(primarySource)].insert(named(translation));
         startWindow();
         // Values away from the form's first items, where a retranslation would put them.
         w<QComboBox>("mouseStyleCombo")->setCurrentIndex(2);

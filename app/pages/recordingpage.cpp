@@ -3,7 +3,9 @@
 #include "app/pages/recordingpage.h"
 
 #include "app/pages/levelmeter.h"
+#include "app/pages/screenchoice.h"
 #include "capture/capturesource.h"
+#include "capture/monitors.h"
 #include "platform/windowlist.h"
 #include "recorder/screenrecorder.h"
 #include "selectors/regionselector.h"
@@ -75,7 +77,23 @@ RecordingPage::RecordingPage(ScreenRecorder *recorder, const RecordingOptions *o
             break;
         }
     }
+    screenChoice = new ScreenChoice(ui->recordModeCombo->parentWidget());
+    for (QBoxLayout *layout : ui->recordModeCombo->parentWidget()->findChildren<QBoxLayout *>()) {
+        if (const int at = layout->indexOf(ui->recordModeCombo); at >= 0) {
+            layout->insertWidget(at + 1, screenChoice);
+            break;
+        }
+    }
+    connect(screenChoice, &ScreenChoice::choiceChanged, this, [this](const QString &choice) {
+        emit screenChosen(choice);
+        retargetCapture();
+    });
+    connect(screenChoice, &ScreenChoice::monitorsChanged, this, [this] {
+        updateScreenBox();
+        redrawPreviewWhenIdle();
+    });
     setupWaylandCapture();
+    updateScreenBox();
     setupPreview();
     // The keyboard starts at the page's main action.
     setFocusProxy(ui->toggleButton);
@@ -103,6 +121,20 @@ void RecordingPage::setFormat(int index)
 {
     if (ui->formatCombo_2->currentIndex() != index)
         ui->formatCombo_2->setCurrentIndex(index);
+}
+
+void RecordingPage::setScreen(const QString &choice)
+{
+    if (screenChoice->choice() == choice)
+        return;
+    screenChoice->setChoice(choice);
+    redrawPreviewWhenIdle();
+}
+
+void RecordingPage::updateScreenBox()
+{
+    screenChoice->setVisible(ui->recordModeCombo->currentIndex() == FullScreen
+                             && screenChoice->offersChoice());
 }
 
 RecordingPage::ControlState RecordingPage::controlState() const
@@ -235,7 +267,13 @@ void RecordingPage::startRecording()
     if (!checkCaptureTarget())
         return;
 
-    const RecordingConfig config = configForStart();
+    RecordingConfig config = configForStart();
+    // A stored monitor that is not connected: the primary, and the user is told.
+    if (config.mode == FullScreen && !capturesThroughPortal(FullScreen)
+        && !capture::isConnected(config.screen)) {
+        QMessageBox::warning(this, tr("警告"), tr("所选屏幕未连接，已改为录制主屏幕"));
+        config.screen.clear();
+    }
     if (config.mode == Window && config.windowId == 0 && !capturesThroughPortal(Window)) {
         QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
         return;
@@ -421,7 +459,8 @@ void RecordingPage::updateTimer()
 
 void RecordingPage::setControlsEnabled(bool enabled)
 {
-    for (QWidget *widget : {ui->recordModeCombo, ui->qualityCombo_2, ui->formatCombo_2})
+    for (QWidget *widget : std::initializer_list<QWidget *>{ui->recordModeCombo, screenChoice,
+                                                             ui->qualityCombo_2, ui->formatCombo_2})
         widget->setEnabled(enabled);
     emit controlsLocked(!enabled, recordingActive);
 }
@@ -445,6 +484,7 @@ void RecordingPage::onRecordModeChanged(int index)
     closeSelectors();
     recordingConfig.mode = static_cast<RecordMode>(index);
     recordingConfig.windowId = 0;
+    updateScreenBox();
 
     if (index == Region) {
         regionSelector = new RegionSelector(this);
@@ -504,10 +544,14 @@ void RecordingPage::onSelectionCancelled()
 void RecordingPage::refreshCaptureArea()
 {
     switch (recordingConfig.mode) {
-    case FullScreen:
-        if (QGuiApplication::primaryScreen())
-            recordingConfig.region = primaryScreenGeometry();
+    case FullScreen: {
+        // The chosen monitor or all of them; the primary while the chosen
+        // one is not connected.
+        const QString choice = options->recordingOptions().screen;
+        recordingConfig.region = capture::recordedArea(
+            capture::isConnected(choice) ? choice : QString());
         break;
+    }
     case Window:
         // A window that is gone keeps the last region; a hidden one sends the
         // page back to full screen.

@@ -22,6 +22,7 @@ class LevelMeter;
 class QGraphicsScene;
 class QTimer;
 class RegionSelector;
+class ScreenChoice;
 class ScreenRecorder;
 class WindowSelector;
 
@@ -55,6 +56,8 @@ public:
     // The page's own quality and format boxes, kept in step with the settings'.
     void setQuality(int index);
     void setFormat(int index);
+    // The screen box's choice, kept in step with the settings' (as stored).
+    void setScreen(const QString &choice);
 
     ControlState controlState() const;
     // Capture goes through the desktop's portal, which reports no clicks.
@@ -79,6 +82,7 @@ signals:
     void modeChosen(int mode);
     void qualityChosen(int index);
     void formatChosen(int index);
+    void screenChosen(const QString &choice);
     // The options a start fixes are locked while a recording runs unpaused;
     // a reset stays locked until it ends.
     void controlsLocked(bool locked, bool recordingRuns);
@@ -110,6 +114,7 @@ private:
     void updateLevelMeter();
     void updateTimer();
     bool checkCaptureTarget();
+    void updateScreenBox();
     RecordingConfig configForStart() const;
     void showPauseButtonRunning();
     void setControlsEnabled(bool enabled);
@@ -153,6 +158,8 @@ private:
     QTimer *previewTimer;
     // Beside the clock while a recording has sound; one bar per source.
     LevelMeter *levelMeter = nullptr;
+    // Beside the mode box while full screen is chosen and there is a choice.
+    ScreenChoice *screenChoice = nullptr;
 
     // The target: mode, region and window; the rest comes from the options.
     RecordingConfig recordingConfig;

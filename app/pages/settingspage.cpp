@@ -3,6 +3,7 @@
 // handlers of the settings page that change those options.
 #include "app/pages/settingspage.h"
 
+#include "app/pages/screenchoice.h"
 #include "core/settingsstore.h"
 #include "ui_settingspage.h"
 
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -126,6 +128,7 @@ SettingsPage::SettingsPage(QWidget *parent)
     , ui(std::make_unique<Ui::SettingsPage>())
 {
     ui->setupUi(this);
+    setupScreenChoice();
     connectOptions();
     connectShortcutEditors();
 }
@@ -134,6 +137,27 @@ SettingsPage::~SettingsPage()
 {
     // Focus moves while the widgets go; the shortcut editors are gone by then.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
+
+void SettingsPage::setupScreenChoice()
+{
+    screenChoice = new ScreenChoice(this);
+    auto *row = new QHBoxLayout;
+    row->addWidget(screenChoice);
+    row->addStretch();
+    auto *rows = qobject_cast<QBoxLayout *>(ui->horizontalLayout_quality->parent());
+    if (rows != nullptr)
+        rows->insertLayout(rows->indexOf(ui->horizontalLayout_quality), row);
+    const auto showWhenOffered = [this] { screenChoice->setVisible(screenChoice->offersChoice()); };
+    showWhenOffered();
+    connect(screenChoice, &ScreenChoice::monitorsChanged, this, showWhenOffered);
+    connect(screenChoice, &ScreenChoice::choiceChanged, this, &SettingsPage::screenChosen);
+}
+
+void SettingsPage::setScreen(const QString &choice)
+{
+    if (screenChoice->choice() != choice)
+        screenChoice->setChoice(choice);
 }
 
 void SettingsPage::loadAtStart()
@@ -148,6 +172,7 @@ void SettingsPage::loadAtStart()
 RecordingConfig SettingsPage::recordingOptions() const
 {
     RecordingConfig config;
+    config.screen = screenChoice->choice();
     config.quality = static_cast<VideoQuality>(ui->qualityCombo->currentIndex());
     config.format = static_cast<OutputFormat>(ui->formatCombo->currentIndex());
     config.frameRate = ui->frameRateSlider->value();
@@ -218,6 +243,7 @@ void SettingsPage::lockRecordingOptions(bool locked, bool runs)
     const QList<QWidget *> options = {
         ui->qualityCombo,       ui->formatCombo,           ui->frameRateSlider,
         ui->captureCursorCheck, ui->recordMicrophoneCheck, ui->recordAudioCheck,
+        screenChoice,
     };
     for (QWidget *widget : options)
         widget->setEnabled(!locked);
@@ -232,6 +258,7 @@ void SettingsPage::load()
 
     settings->beginGroup(QStringLiteral("Recording"));
     storedMode = stored.number(QStringLiteral("mode"), 0, 0, RecordModeCount - 1);
+    screenChoice->setChoice(settings->value(QStringLiteral("screen"), QString()).toString());
     ui->qualityCombo->setCurrentIndex(stored.index(QStringLiteral("quality"), 1, ui->qualityCombo));
     ui->formatCombo->setCurrentIndex(stored.index(QStringLiteral("format"), 0, ui->formatCombo));
     ui->frameRateSlider->setValue(stored.number(QStringLiteral("frameRate"), 30, ui->frameRateSlider));
@@ -284,6 +311,7 @@ void SettingsPage::load()
     }
     loadShortcuts();
     emit recordModeLoaded(storedMode);
+    emit screenChosen(screenChoice->choice());
 }
 
 void SettingsPage::save()
@@ -292,6 +320,7 @@ void SettingsPage::save()
         const auto settings = openSettingsStore();
         settings->beginGroup(QStringLiteral("Recording"));
         settings->setValue(QStringLiteral("mode"), storedMode);
+        settings->setValue(QStringLiteral("screen"), screenChoice->choice());
         settings->setValue(QStringLiteral("quality"), ui->qualityCombo->currentIndex());
         settings->setValue(QStringLiteral("format"), ui->formatCombo->currentIndex());
         settings->setValue(QStringLiteral("frameRate"), ui->frameRateSlider->value());

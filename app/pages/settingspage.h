@@ -12,6 +12,8 @@ namespace Ui {
 class SettingsPage;
 }
 
+class ScreenChoice;
+
 // The 高级 page: the recording, watermark, shortcut and general options, the
 // settings store they are loaded from and saved to (every group, key and
 // default is in settingspage.cpp), restoring the defaults, the output folder
@@ -37,6 +39,7 @@ public:
     void setRecordMode(int mode) { storedMode = mode; }
     void setQuality(int index);
     void setFormat(int index);
+    void setScreen(const QString &choice);
 
     // The shortcuts in force: the last accepted edit, saved or not.
     QKeySequence recordKeys() const { return acceptedRecordKeys; }
@@ -58,6 +61,8 @@ public slots:
 signals:
     void qualityChosen(int index);
     void formatChosen(int index);
+    // The screen box's choice, as `Recording/screen` stores it; also when loaded.
+    void screenChosen(const QString &choice);
     // The pointer or watermark options the preview shows have changed.
     void previewOptionsChanged();
     void outputDirectoryChanged(const QString &dir);
@@ -89,6 +94,7 @@ private:
     void onImageOpacityChanged(const QString &text);
     void restoreDefaultSettings();
     void updateAutoStartEntry();
+    void setupScreenChoice();
 
     // Shortcut editors (shortcuteditors.cpp).
     void onRecordShortcutEdited();
@@ -100,6 +106,8 @@ private:
     bool shortcutEditorHasFocus() const;
 
     std::unique_ptr<Ui::SettingsPage> ui;
+    // Above the quality row of the recording tab, while there is a choice.
+    ScreenChoice *screenChoice = nullptr;
     QString outputDir;
     QColor watermarkColor = Qt::red;
     int storedMode = 0;

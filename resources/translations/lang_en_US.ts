@@ -569,6 +569,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>等待桌面的屏幕共享对话框…</source>
         <translation>Waiting for the desktop&apos;s screen sharing dialog…</translation>
     </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>所选屏幕未连接，已改为录制主屏幕</source>
+        <translation>The chosen screen is not connected; recording the primary screen instead</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -585,6 +593,25 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
 按ESC取消</source>
         <translation>Drag mouse to select region
 Press ESC to cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenChoice</name>
+    <message>
+        <source>屏幕</source>
+        <translation>Screen</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3，主屏幕)</source>
+        <translation>%1 (%2×%3, primary)</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
+    </message>
+    <message>
+        <source>所有屏幕</source>
+        <translation>All screens</translation>
     </message>
 </context>
 <context>
@@ -716,6 +743,10 @@ Press ESC to cancel</translation>
     <message>
         <source>屏幕共享已被桌面结束</source>
         <translation>The desktop ended the screen sharing</translation>
+    </message>
+    <message>
+        <source>正在录制的屏幕已断开</source>
+        <translation>The screen being recorded was disconnected</translation>
     </message>
 </context>
 <context>
@@ -1204,6 +1235,10 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
     <message>
         <source>桌面的屏幕共享失败</source>
         <translation>The desktop&apos;s screen sharing failed</translation>
+    </message>
+    <message>
+        <source>所选区域不在桌面共享的屏幕上</source>
+        <translation>The region is not on the screen the desktop shares</translation>
     </message>
 </context>
 </TS>

@@ -568,6 +568,14 @@
         <source>等待桌面的屏幕共享对话框…</source>
         <translation>等待桌面的螢幕分享對話框…</translation>
     </message>
+    <message>
+        <source>警告</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>所选屏幕未连接，已改为录制主屏幕</source>
+        <translation>所選螢幕未連接，已改為錄製主螢幕</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -584,6 +592,25 @@
 按ESC取消</source>
         <translation>拖曳滑鼠選擇區域
 按ESC取消</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenChoice</name>
+    <message>
+        <source>屏幕</source>
+        <translation>螢幕</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3，主屏幕)</source>
+        <translation>%1 (%2×%3，主螢幕)</translation>
+    </message>
+    <message>
+        <source>%1 (%2×%3)</source>
+        <translation>%1 (%2×%3)</translation>
+    </message>
+    <message>
+        <source>所有屏幕</source>
+        <translation>所有螢幕</translation>
     </message>
 </context>
 <context>
@@ -715,6 +742,10 @@
     <message>
         <source>屏幕共享已被桌面结束</source>
         <translation>螢幕分享已被桌面結束</translation>
+    </message>
+    <message>
+        <source>正在录制的屏幕已断开</source>
+        <translation>正在錄製的螢幕已中斷連接</translation>
     </message>
 </context>
 <context>
@@ -1203,6 +1234,10 @@
     <message>
         <source>桌面的屏幕共享失败</source>
         <translation>桌面的螢幕分享失敗</translation>
+    </message>
+    <message>
+        <source>所选区域不在桌面共享的屏幕上</source>
+        <translation>所選區域不在桌面共享的螢幕上</translation>
     </message>
 </context>
 </TS>

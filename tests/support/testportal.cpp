@@ -63,6 +63,11 @@ bool TestPortal::setStreamSize(QSize size)
     return call(QStringLiteral("SetStreamSize"), {size.width(), size.height()});
 }
 
+bool TestPortal::setMonitor(uint monitor)
+{
+    return call(QStringLiteral("SetMonitor"), {monitor});
+}
+
 bool TestPortal::setLogicalSize(QSize size)
 {
     return call(QStringLiteral("SetLogicalSize"), {qMax(0, size.width()), qMax(0, size.height())});

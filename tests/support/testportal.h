@@ -27,6 +27,8 @@ public:
     bool setStreamSize(QSize size);
     // The size Start reports (a scaled monitor); empty: the pixel size.
     bool setLogicalSize(QSize size);
+    // Which of its two monitors the desktop shares (0 or 1, right of 0).
+    bool setMonitor(uint monitor);
     bool setFrameRate(int fps);
     // Answer of the next Start: 0 success, 1 cancelled by the user, 2
     // failure, 3 none (its dialog stays open until the request is closed).

@@ -41,6 +41,14 @@ void ControlInterface::SetLogicalSize(int width, int height, const QDBusMessage 
         portal.state().logicalSize = QSize(width, height);
 }
 
+void ControlInterface::SetMonitor(uint monitor, const QDBusMessage &message)
+{
+    if (monitor > 1)
+        refuse(message, QStringLiteral("monitor %1 of two").arg(monitor));
+    else
+        portal.state().monitor = monitor;
+}
+
 void ControlInterface::SetFrameRate(int fps, const QDBusMessage &message)
 {
     if (fps < 1 || fps > 240)

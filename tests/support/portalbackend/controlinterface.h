@@ -24,6 +24,7 @@ public:
 public slots:
     void SetStreamSize(int width, int height, const QDBusMessage &message);
     void SetLogicalSize(int width, int height, const QDBusMessage &message);
+    void SetMonitor(uint monitor, const QDBusMessage &message);
     void SetFrameRate(int fps, const QDBusMessage &message);
     void SetNextResponse(uint response, const QDBusMessage &message);
     void SetSourceTypes(uint types, const QDBusMessage &message);

@@ -248,7 +248,7 @@ QVariantMap ScreenCastPortal::startResults(const Session &session, uint sourceTy
     const QSize logical = current.logicalSize.isEmpty() ? current.streamSize : current.logicalSize;
     const QVariantMap properties{{QStringLiteral("source_type"), sourceType},
                                  {QStringLiteral("size"), logical},
-                                 {QStringLiteral("position"), QPoint(0, 0)}};
+                                 {QStringLiteral("position"), QPoint(current.monitor == 1 ? logical.width() : 0, 0)}};
     QVariantMap results{{QStringLiteral("streams"), QVariant::fromValue(QList<PortalStream>{{nodeId, properties}})}};
     if (session.persistMode != 0) {
         const QVariantMap kept{{QStringLiteral("source_type"), sourceType}};

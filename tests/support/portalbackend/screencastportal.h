@@ -22,6 +22,9 @@ struct PortalState
 {
     QSize streamSize{1920, 1080};
     QSize logicalSize;     // empty: the stream's pixel size
+    // The monitor shared: 0 the first, at the desktop's origin; 1 the
+    // second, to the right of the first and of the same size.
+    uint monitor = 0;
     int frameRate = 30;
     // 0 success, 1 cancelled, 2 other failure, 3 no answer (the dialog
     // stays open until the request is closed); once.
