@@ -171,6 +171,16 @@ void ScreenRecorder::takeFrame(bool arrived)
     // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)
         return;
+    if (limitSlot > 0 && pts >= limitSlot) {
+        // The slots up to the limit still get the last picture.
+        if (sourceDelivers() && havePts)
+            repeatMissedSlots(limitSlot);
+        if (!limitTold) {
+            limitTold = true;
+            emit timeLimitReached();
+        }
+        return;
+    }
     if (sourceDelivers() && havePts)
         repeatMissedSlots(pts);
     // Every pool frame still waiting for the encoder: this tick would be

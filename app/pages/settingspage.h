@@ -12,6 +12,8 @@ namespace Ui {
 class SettingsPage;
 }
 
+class ScheduleOptions;
+
 // The 高级 page: the recording, watermark, shortcut and general options, the
 // settings store they are loaded from and saved to (every group, key and
 // default is in settingspage.cpp), restoring the defaults, the output folder
@@ -30,6 +32,8 @@ public:
     void save();
 
     RecordingConfig recordingOptions() const override;
+    int countdownSeconds() const override;
+    int stopAfterSeconds() const override;
     bool minimizesAfterRecording() const;
     bool minimizesToTray() const;
     QString outputDirectory() const { return outputDir; }
@@ -100,6 +104,7 @@ private:
     bool shortcutEditorHasFocus() const;
 
     std::unique_ptr<Ui::SettingsPage> ui;
+    ScheduleOptions *schedule;
     QString outputDir;
     QColor watermarkColor = Qt::red;
     int storedMode = 0;
