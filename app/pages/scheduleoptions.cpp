@@ -45,6 +45,10 @@ ScheduleOptions::ScheduleOptions(QWidget *parent)
     stopRow->addWidget(stopAfterEdit);
     stopRow->addStretch();
     auto *layout = new QVBoxLayout(this);
+    // Room for the title, as the page's other boxes leave it.
+    QMargins margins = layout->contentsMargins();
+    margins.setTop(20);
+    layout->setContentsMargins(margins);
     layout->addLayout(countdownRow);
     layout->addLayout(stopRow);
     retranslate();

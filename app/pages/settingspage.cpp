@@ -128,8 +128,8 @@ SettingsPage::SettingsPage(QWidget *parent)
     , schedule(new ScheduleOptions(this))
 {
     ui->setupUi(this);
-    // Above the recording tab's closing stretch.
-    ui->tab_layout->insertWidget(ui->tab_layout->count() - 1, schedule);
+    // Beside the sound box: the tab has no height to spare on small screens.
+    ui->groupBox_row->addWidget(schedule);
     connectOptions();
     connectShortcutEditors();
 }
