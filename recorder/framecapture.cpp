@@ -167,20 +167,22 @@ void ScreenRecorder::takeFrame(bool arrived)
         && elapsedMs * encoderFrameRate > lastPts * 1000)
         pts = lastPts + 1;
     scheduleTickForSlot((havePts ? std::max(pts, lastPts) : pts) + 1);
+    if (limitSlot > 0 && pts >= limitSlot) {
+        if (havePts && lastPts >= limitSlot - 1) {
+            if (!limitTold) {
+                limitTold = true;
+                emit timeLimitReached();
+            }
+            return;
+        }
+        // A late tick past the limit still fills the last slot before it,
+        // so the file lasts exactly the time set.
+        pts = limitSlot - 1;
+    }
     // A timestamp already used (the clock read early, or a very late tick
     // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)
         return;
-    if (limitSlot > 0 && pts >= limitSlot) {
-        // The slots up to the limit still get the last picture.
-        if (sourceDelivers() && havePts)
-            repeatMissedSlots(limitSlot);
-        if (!limitTold) {
-            limitTold = true;
-            emit timeLimitReached();
-        }
-        return;
-    }
     if (sourceDelivers() && havePts)
         repeatMissedSlots(pts);
     // Every pool frame still waiting for the encoder: this tick would be
