@@ -2,6 +2,7 @@
 #include "app/identity.h"
 #include "app/mainwindow.h"
 #include "app/quitsignals.h"
+#include "app/remotecommand.h"
 #include "app/singleinstance.h"
 #include "app/startup.h"
 
@@ -14,6 +15,11 @@ int main(int argc, char *argv[])
     const QStringList arguments = vexlo::argumentList(argc, argv);
     if (const auto status = vexlo::handleCommandLine(arguments))
         return *status;
+    // A command for the running Vexlo needs no display of its own.
+    if (const auto command = vexlo::remoteCommand(arguments)) {
+        QCoreApplication application(argc, argv);
+        return vexlo::sendRemoteCommand(arguments, *command);
+    }
 
     // platform/ needs an X connection: the X11 backend, also on a Wayland
     // session through its compatibility server, unless the user chose one.
@@ -42,13 +48,23 @@ int main(int argc, char *argv[])
         quitRequested = true;
         QCoreApplication::exit(0);
     });
+    const bool forCommand = vexlo::launchedForCommand(arguments);
     return vexlo::runGuarded(
         application,
         [&instance] {
             auto window = std::make_unique<MainWindow>();
             QObject::connect(&instance, &vexlo::SingleInstance::activationRequested, window.get(),
                              &MainWindow::showForAnotherStart);
+            QObject::connect(&instance, &vexlo::SingleInstance::commandReceived, window.get(),
+                             &MainWindow::handleCommand);
+            instance.acceptCommands();
             return window;
         },
-        [&quitRequested] { return quitRequested; });
+        [&quitRequested] { return quitRequested; },
+        [forCommand](QWidget *window) {
+            if (forCommand)
+                static_cast<MainWindow *>(window)->showForCommand();
+            else
+                window->show();
+        });
 }

@@ -7,6 +7,7 @@
 #include "app/pages/historypage.h"
 #include "app/pages/recordingpage.h"
 #include "app/pages/settingspage.h"
+#include "app/remotecontrol.h"
 #include "app/runningwriters.h"
 #include "app/shortcutcontroller.h"
 #include "app/trayicon.h"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     shortcuts = new ShortcutController(this);
     tray = new TrayIcon(this);
+    remote = new RemoteControl(recordingPage, this);
     settingsPage->setTrayAvailable(tray->isAvailable());
     settingsPage->setGlobalShortcutsAvailable(shortcuts->globalAvailable());
     settingsPage->setClickHighlightAvailable(!recordingPage->capturesThroughDesktop());
@@ -147,6 +149,10 @@ void MainWindow::connectPages()
         settingsPage->lockRecordingOptions(locked, runs);
     });
     connect(recordingPage, &RecordingPage::recordingStarted, this, &MainWindow::hideForRecording);
+    connect(recordingPage, &RecordingPage::countdownStarted, this, &MainWindow::hideForRecording);
+    connect(recordingPage, &RecordingPage::startCancelled, this, &MainWindow::returnFromTray);
+    connect(recordingPage, &RecordingPage::startCancelled, this, &MainWindow::showAfterRefusedStart);
+    connect(recordingPage, &RecordingPage::problemShown, this, &MainWindow::showAfterRefusedStart);
     connect(recordingPage, &RecordingPage::recordingLeft, this, &MainWindow::returnFromTray);
     connect(recordingPage, &RecordingPage::stoppedByUser, this, [this] {
         if (settingsPage->minimizesAfterRecording())

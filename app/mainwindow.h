@@ -9,10 +9,15 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace vexlo {
+class CommandRequest;
+}
+
 class HistoryPage;
 class LanguageSwitcher;
 class MediaConverter;
 class RecordingPage;
+class RemoteControl;
 class RunningWriters;
 class ScreenRecorder;
 class SettingsPage;
@@ -39,6 +44,11 @@ public:
     // Another start of the program asked for the window: it comes back from
     // the tray as on a double click there, or to the front.
     void showForAnotherStart();
+    // Launched by a command: shown as a recording would leave the window
+    // (hidden or minimised when a minimise-on-recording box is on).
+    void showForCommand();
+    // A command from another start, carried out on the record page.
+    void handleCommand(vexlo::CommandRequest *request);
 
 private slots:
     // Connected by object name when the form is built.
@@ -72,6 +82,8 @@ private:
     void hideForRecording();
     void returnFromTray();
     void showAudioProblem(const QString &text);
+    // A start that left no recording shows a window kept hidden for it.
+    void showAfterRefusedStart();
 
     Ui::MainWindow *ui;
     ScreenRecorder *recorder;
@@ -82,6 +94,7 @@ private:
     HistoryPage *historyPage = nullptr;
     ShortcutController *shortcuts = nullptr;
     TrayIcon *tray = nullptr;
+    RemoteControl *remote = nullptr;
     std::unique_ptr<LanguageSwitcher> languages;
     bool isDarkTheme = false;
     bool hiddenToTray = false;

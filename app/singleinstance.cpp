@@ -11,12 +11,17 @@
 #include <QStandardPaths>
 #include <QtDebug>
 
+#include <utility>
+
 namespace vexlo {
 
 namespace {
 
 const QByteArray Request = QByteArrayLiteral("activate\n");
 const QByteArray Answer = QByteArrayLiteral("ok\n");
+const QByteArray CommandWord = QByteArrayLiteral("command ");
+// A command line is short; anything longer is no client of ours.
+constexpr int MaxLineBytes = 4096;
 constexpr int ConnectMs = 1000;
 // A running instance whose event loop is busy acts when it is free again;
 // the new start does not wait for that.
@@ -24,9 +29,8 @@ constexpr int AnswerMs = 1500;
 constexpr int LockMs = 10000;
 
 // ":0" and ":0.0" are the same display; the screen number is dropped.
-QString displayKey(const QString &displayOption)
+QString displayKey(const QString &platform, const QString &displayOption)
 {
-    const QString platform = QGuiApplication::platformName();
     QString display;
     if (platform == QLatin1String("xcb")) {
         display = displayOption.isEmpty() ? qEnvironmentVariable("DISPLAY") : displayOption;
@@ -41,13 +45,73 @@ QString displayKey(const QString &displayOption)
 
 } // namespace
 
+QByteArray commandLine(const QString &name, const QString &argument)
+{
+    return CommandWord + name.toUtf8() + ' ' + argument.toUtf8().toPercentEncoding() + '\n';
+}
+
+QByteArray answerLine(bool ok, const QString &text)
+{
+    return (ok ? QByteArrayLiteral("ok ") : QByteArrayLiteral("fail "))
+           + text.toUtf8().toPercentEncoding() + '\n';
+}
+
+bool parseAnswer(const QByteArray &line, bool *ok, QString *text)
+{
+    const QByteArray trimmed = line.trimmed();
+    const int space = trimmed.indexOf(' ');
+    const QByteArray word = space < 0 ? trimmed : trimmed.left(space);
+    if (word != "ok" && word != "fail")
+        return false;
+    *ok = word == "ok";
+    *text = space < 0 ? QString()
+                      : QString::fromUtf8(QByteArray::fromPercentEncoding(trimmed.mid(space + 1)));
+    return true;
+}
+
+CommandRequest::CommandRequest(QLocalSocket *socket, QString name, QString argument,
+                               QObject *parent)
+    : QObject(parent)
+    , socket(socket)
+    , commandName(std::move(name))
+    , commandArgument(std::move(argument))
+{
+}
+
+void CommandRequest::reply(bool ok, const QString &text)
+{
+    if (answered)
+        return;
+    answered = true;
+    if (socket) {
+        socket->write(answerLine(ok, text));
+        socket->disconnectFromServer();
+    }
+    emit answeredNow();
+}
+
 SingleInstance::SingleInstance(const QString &displayOption, QObject *parent)
     : QObject(parent)
+    , path(socketPathFor(QGuiApplication::platformName(), displayOption))
+{
+}
+
+QString SingleInstance::socketPathFor(const QString &platform, const QString &displayOption)
 {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty())
-        path = QStringLiteral("%1/%2-%3.socket")
-                   .arg(runtime, applicationId(), displayKey(displayOption));
+    if (runtime.isEmpty())
+        return QString();
+    return QStringLiteral("%1/%2-%3.socket")
+        .arg(runtime, applicationId(), displayKey(platform, displayOption));
+}
+
+void SingleInstance::acceptCommands()
+{
+    accepting = true;
+    const auto pending = std::exchange(waiting, {});
+    for (const QPointer<CommandRequest> &request : pending)
+        if (request)
+            emit commandReceived(request);
 }
 
 SingleInstance::Role SingleInstance::claim()
@@ -99,19 +163,39 @@ void SingleInstance::serve(QLocalSocket *socket)
 {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        // One line per connection; later bytes are ignored.
+        if (socket->property("vexloRead").toBool())
+            return;
         if (!socket->canReadLine()) {
-            if (socket->bytesAvailable() > Request.size())
+            if (socket->bytesAvailable() > MaxLineBytes)
                 socket->abort();
             return;
         }
-        if (socket->readLine() != Request) {
-            socket->abort();
-            return;
-        }
+        socket->setProperty("vexloRead", true);
+        dispatch(socket, socket->readLine(MaxLineBytes));
+    });
+}
+
+void SingleInstance::dispatch(QLocalSocket *socket, const QByteArray &line)
+{
+    if (line == Request) {
         emit activationRequested();
         socket->write(Answer);
         socket->disconnectFromServer();
-    });
+        return;
+    }
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    if (!line.startsWith(CommandWord) || words.size() < 2 || words.size() > 3) {
+        socket->abort();
+        return;
+    }
+    auto *request = new CommandRequest(socket, QString::fromUtf8(words[1]),
+                                       QString::fromUtf8(QByteArray::fromPercentEncoding(words.value(2))),
+                                       socket);
+    if (accepting)
+        emit commandReceived(request);
+    else
+        waiting.append(request);
 }
 
 } // namespace vexlo

@@ -84,7 +84,8 @@ void onFatalTerminate()
 }
 
 int runGuarded(QApplication &application, const WindowFactory &makeWindow,
-               const std::function<bool()> &quitRequested)
+               const std::function<bool()> &quitRequested,
+               const std::function<void(QWidget *)> &showWindow)
 {
     try {
         av_log_set_level(AV_LOG_ERROR);
@@ -99,7 +100,12 @@ int runGuarded(QApplication &application, const WindowFactory &makeWindow,
         const std::unique_ptr<QWidget> window = makeWindow();
         if (quitRequested && quitRequested())
             return 0;
-        window->show();
+        if (showWindow)
+            showWindow(window.get());
+        else
+            window->show();
+        // A window kept hidden has no native window yet.
+        window->winId();
         new OnFirstExpose(window->windowHandle(), [w = window.get()] { showSessionNotice(w); });
         return QApplication::exec();
     } catch (const std::exception &e) {

@@ -26,7 +26,10 @@ bool loadStyleSheet(QApplication &application);
 // quitRequested tells whether the program was asked to end while the window
 // was being made (a dialog's own event loop took the request): the main
 // loop then does not start.
+// showWindow shows the window made (by default as it is); one left hidden
+// gets the notice once it is first on screen.
 int runGuarded(QApplication &application, const WindowFactory &makeWindow,
-               const std::function<bool()> &quitRequested = {});
+               const std::function<bool()> &quitRequested = {},
+               const std::function<void(QWidget *)> &showWindow = {});
 
 } // namespace vexlo

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "app/pages/settingspage.h"
+#include "app/remotecontrol.h"
 #include "app/trayicon.h"
 
 #include <QCloseEvent>
@@ -16,6 +17,9 @@ constexpr int AudioBalloonMs = 5000;
 
 void MainWindow::hideForRecording()
 {
+    // Hidden at the countdown already.
+    if (hiddenToTray)
+        return;
     if (settingsPage->minimizesAfterRecording())
         showMinimized();
     if (!settingsPage->minimizesToTray() || !tray->isAvailable())
@@ -57,6 +61,27 @@ void MainWindow::showForAnotherStart()
         showNormal();
     raise();
     activateWindow();
+}
+
+void MainWindow::showForCommand()
+{
+    if (settingsPage->minimizesToTray() && tray->isAvailable())
+        return;
+    if (settingsPage->minimizesAfterRecording())
+        showMinimized();
+    else
+        show();
+}
+
+void MainWindow::handleCommand(vexlo::CommandRequest *request)
+{
+    remote->handle(request);
+}
+
+void MainWindow::showAfterRefusedStart()
+{
+    if (!isVisible() && !hiddenToTray)
+        showNormal();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

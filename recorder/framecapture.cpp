@@ -167,6 +167,18 @@ void ScreenRecorder::takeFrame(bool arrived)
         && elapsedMs * encoderFrameRate > lastPts * 1000)
         pts = lastPts + 1;
     scheduleTickForSlot((havePts ? std::max(pts, lastPts) : pts) + 1);
+    if (limitSlot > 0 && pts >= limitSlot) {
+        if (havePts && lastPts >= limitSlot - 1) {
+            if (!limitTold) {
+                limitTold = true;
+                emit timeLimitReached();
+            }
+            return;
+        }
+        // A late tick past the limit still fills the last slot before it,
+        // so the file lasts exactly the time set.
+        pts = limitSlot - 1;
+    }
     // A timestamp already used (the clock read early, or a very late tick
     // before this one) would be rejected by the muxer: skip the tick.
     if (havePts && pts <= lastPts)

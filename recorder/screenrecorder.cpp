@@ -109,6 +109,13 @@ void ScreenRecorder::scheduleTickForSlot(int64_t slot)
     captureTimer->start(int(qMax<qint64>(0, due - recordedMilliseconds())));
 }
 
+void ScreenRecorder::setTimeLimit(qint64 limitMs)
+{
+    // Slot k shows the time k / rate: the slots before the limit make up its length.
+    limitSlot = limitMs > 0 ? (limitMs * encoderFrameRate + 999) / 1000 : 0;
+    limitTold = false;
+}
+
 int64_t ScreenRecorder::ptsForElapsed(qint64 elapsedMs, int frameRate)
 {
     return av_rescale_q(elapsedMs, AVRational{1, 1000}, AVRational{1, qMax(1, frameRate)});
@@ -207,6 +214,8 @@ bool ScreenRecorder::startRecording(const RecordingConfig &newConfig,
 
     pausedTotal = 0;
     havePts = false;
+    limitSlot = 0;
+    limitTold = false;
     warnedLines.clear();
     abortReason.clear();
     recordingClock.start();

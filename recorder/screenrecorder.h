@@ -84,6 +84,11 @@ public:
     // Milliseconds spent paused in this recording, the pause in progress included.
     qint64 pausedDuration() const;
 
+    // The running recording takes no frame for recorded time (pauses
+    // excluded) from limitMs on, and emits timeLimitReached once when that
+    // time comes; the stop is the caller's. 0: no limit. Each start clears it.
+    void setTimeLimit(qint64 limitMs);
+
     // Takes every field; effects while recording are described in the header
     // of framecapture.cpp (the target, pointer and watermark follow at once,
     // the encoder settings only at the next start).
@@ -142,6 +147,8 @@ signals:
     // the recording runs without them. At most once at the finish (before
     // recordingFinished): the sources lost while recording.
     void audioProblem(const QString &text);
+    // The recorded time set by setTimeLimit has been reached.
+    void timeLimitReached();
 
 private slots:
     void captureFrame();
@@ -244,6 +251,9 @@ private:
     int64_t firstPts = 0;
     int64_t lastPts = 0;
     bool havePts = false;
+    // The first frame slot past the time limit; 0 for none.
+    int64_t limitSlot = 0;
+    bool limitTold = false;
     QSize sourceSize;
     QString filePath;
     bool outputOpened = false;

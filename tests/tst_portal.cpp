@@ -107,6 +107,14 @@ private:
         return static_cast<QGraphicsSimpleTextItem *>(items.first())->text();
     }
 
+    static QWidget *shownCountdown()
+    {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->inherits("CountdownWindow") && top->isVisible())
+                return top;
+        return nullptr;
+    }
+
     // Waits for about `frames` stream frames of recording.
     // 区域, then a drag on the overlay from `from` over `size` pixels.
     void dragRegion(QPoint from, QSize size)
@@ -493,6 +501,28 @@ private slots:
         QVERIFY(answerer.boxes().isEmpty());
         QVERIFY(filesIn(outputDir()).isEmpty());
         QCOMPARE(portal.activeStreams(), 0);
+    }
+
+    // The desktop's dialog comes first, then the countdown; cancelling it
+    // closes the stream the desktop granted and leaves no file.
+    void countdownFollowsTheDesktopsDialog()
+    {
+        openWindow();
+        const int dialogs = portal.dialogCount();
+        w<QComboBox>("countdownCombo")->setCurrentIndex(1);
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QWidget *countdown = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((countdown = shownCountdown()) != nullptr, 30000);
+        QCOMPARE(portal.dialogCount(), dialogs + 1);
+        QCOMPARE(portal.activeStreams(), 1);
+        QVERIFY(!recorder()->isRecording());
+        QCOMPARE(toggleButton()->text(), QStringLiteral("取消"));
+        QTest::mouseClick(toggleButton(), Qt::LeftButton);
+        QVERIFY(shownCountdown() == nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(portal.activeStreams(), 0, 30000);
+        QTest::qWait(3500);
+        QVERIFY(!recorder()->isRecording());
+        QVERIFY(filesIn(outputDir()).isEmpty());
     }
 
     void waitingForTheDesktopsDialogIsShownAndCancelled_data()

@@ -2,6 +2,7 @@
 // the capture target chosen through the mode combo and its selectors.
 #include "app/pages/recordingpage.h"
 
+#include "app/pages/countdownwindow.h"
 #include "app/pages/levelmeter.h"
 #include "app/pages/screenchoice.h"
 #include "capture/capturesource.h"
@@ -15,6 +16,7 @@
 #include <QBoxLayout>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -94,6 +96,7 @@ RecordingPage::RecordingPage(ScreenRecorder *recorder, const RecordingOptions *o
     });
     setupWaylandCapture();
     updateScreenBox();
+    setupSchedule();
     setupPreview();
     // The keyboard starts at the page's main action.
     setFocusProxy(ui->toggleButton);
@@ -102,6 +105,7 @@ RecordingPage::RecordingPage(ScreenRecorder *recorder, const RecordingOptions *o
 RecordingPage::~RecordingPage()
 {
     closeSelectors();
+    delete countdown;
 }
 
 void RecordingPage::setMode(int mode)
@@ -146,6 +150,11 @@ RecordingPage::ControlState RecordingPage::controlState() const
     state.paused = ui->pauseButton->isChecked();
     state.canPause = ui->pauseButton->isEnabled();
     state.elapsed = ui->timeLabel->text();
+    state.countdownLeft = countdown ? countdownLeft : 0;
+    state.waitingForDesktop = pendingPortal != nullptr;
+    state.saving = savingRecording;
+    if (recordingActive || savingRecording)
+        state.filePath = recorder->currentFilePath();
     return state;
 }
 
@@ -153,6 +162,8 @@ void RecordingPage::finishForQuit()
 {
     if (pendingPortal != nullptr)
         cancelPortalStart();
+    if (countdown)
+        cancelCountdown();
     if (recordingActive) {
         leaveRecordingLook();
         finishRecorder();
@@ -195,6 +206,10 @@ void RecordingPage::connectRecorder()
 
 void RecordingPage::onToggleRecording()
 {
+    if (countdown) {
+        cancelCountdown();
+        return;
+    }
     if (pendingPortal != nullptr) {
         cancelPortalStart();
         return;
@@ -207,6 +222,14 @@ void RecordingPage::onToggleRecording()
         stopRecording();
     else
         startRecording();
+}
+
+// Emitted first, so a caller waiting for the outcome learns it while the box is open.
+void RecordingPage::showProblem(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    emit problemShown(text);
+    QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+    box.exec();
 }
 
 void RecordingPage::onRecordShortcut()
@@ -230,14 +253,14 @@ bool RecordingPage::checkCaptureTarget()
     switch (recordingConfig.mode) {
     case Region:
         if (!recordingConfig.region.isValid()) {
-            QMessageBox::warning(this, tr("错误"), tr("请先选择有效的录制区域"));
+            showProblem(QMessageBox::Warning, tr("错误"), tr("请先选择有效的录制区域"));
             return false;
         }
         return true;
     case Window:
         // Through the portal, the desktop's own dialog picks the window.
         if (recordingConfig.windowId == 0 && !capturesThroughPortal(Window)) {
-            QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
+            showProblem(QMessageBox::Warning, tr("错误"), tr("请先选择有效的窗口"));
             return false;
         }
         return true;
@@ -261,8 +284,11 @@ RecordingConfig RecordingPage::configForStart() const
     return config;
 }
 
-void RecordingPage::startRecording()
+void RecordingPage::startRecording(int stopAfterSeconds)
 {
+    if (recordingActive || savingRecording || pendingPortal != nullptr || countdown)
+        return;
+    stopAfterMs = qint64(stopAfterSeconds > 0 ? stopAfterSeconds : options->stopAfterSeconds()) * 1000;
     refreshCaptureArea();
     if (!checkCaptureTarget())
         return;
@@ -275,13 +301,13 @@ void RecordingPage::startRecording()
         config.screen.clear();
     }
     if (config.mode == Window && config.windowId == 0 && !capturesThroughPortal(Window)) {
-        QMessageBox::warning(this, tr("错误"), tr("请先选择有效的窗口"));
+        showProblem(QMessageBox::Warning, tr("错误"), tr("请先选择有效的窗口"));
         return;
     }
     if (capturesThroughPortal(config.mode))
         startPortalCapture(config);
     else
-        beginRecording(config, nullptr);
+        startAfterCountdown(config, nullptr);
 }
 
 void RecordingPage::beginRecording(const RecordingConfig &config,
@@ -296,8 +322,8 @@ void RecordingPage::beginRecording(const RecordingConfig &config,
         const QString reason = recorder->lastError();
         if (!reason.isEmpty())
             text += QLatin1Char('\n') + reason;
-        QMessageBox::information(this, tr("错误"), text);
-        setControlsEnabled(true);
+        showIdleLook();
+        showProblem(QMessageBox::Information, tr("错误"), text);
         return;
     }
 
@@ -311,6 +337,7 @@ void RecordingPage::beginRecording(const RecordingConfig &config,
     showLevelMeter();
     ui->pauseButton->setEnabled(true);
     setControlsEnabled(false);
+    applyStopAfter();
     emit recordingStarted();
     emit controlsChanged();
 }
@@ -343,6 +370,7 @@ void RecordingPage::leaveRecordingLook()
     emit recordingLeft();
     clockTimer->stop();
     levelMeter->hide();
+    timeLeftLabel->hide();
     ui->pauseButton->setEnabled(false);
     showPauseButtonRunning();
     emit controlsChanged();
@@ -372,6 +400,7 @@ void RecordingPage::onRecordingFinished(const QString &filePath)
     if (recordingActive)
         leaveRecordingLook();
     showIdleLook();
+    emit recordingSaved(filePath);
     if (abortReason.isEmpty())
         return;
     // Told from the event loop, not from inside the recorder's signal.
@@ -417,6 +446,7 @@ void RecordingPage::onTogglePause()
             refreshCaptureArea();
             if (!checkCaptureTarget()) {
                 ui->pauseButton->setChecked(true);
+                emit controlsChanged();
                 return;
             }
             recorder->resumeRecording();
@@ -454,6 +484,7 @@ void RecordingPage::updateTimer()
     updateLevelMeter();
     ui->timeLabel->setText(
         QTime(0, 0, 0, 0).addMSecs(static_cast<int>(elapsed)).toString(QStringLiteral("hh:mm:ss")));
+    showTimeLeft(elapsed);
     emit controlsChanged();
 }
 
@@ -621,9 +652,11 @@ void RecordingPage::retranslate()
         ui->recordModeCombo->setCurrentIndex(mode);
     }
     ui->timeLabel->setText(elapsed);
-    ui->toggleButton->setText(recordingActive            ? tr("停止")
-                              : recorder->isFinishing()  ? tr("保存中…")
-                              : pendingPortal != nullptr ? tr("取消")
-                                                         : tr("开始"));
+    ui->toggleButton->setText(recordingActive                          ? tr("停止")
+                              : recorder->isFinishing()                ? tr("保存中…")
+                              : pendingPortal != nullptr || countdown ? tr("取消")
+                                                                       : tr("开始"));
+    if (timeLeftLabel->isVisible())
+        showTimeLeft(lastElapsedMs);
     ui->pauseButton->setText(ui->pauseButton->isChecked() ? tr("继续") : tr("暂停"));
 }

@@ -4,6 +4,7 @@
 #include "core/recordingconfig.h"
 
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -18,8 +19,11 @@ class CaptureSource;
 class PortalSource;
 }
 
+class CountdownWindow;
 class LevelMeter;
 class QGraphicsScene;
+class QLabel;
+class QShortcut;
 class QTimer;
 class RegionSelector;
 class ScreenChoice;
@@ -45,6 +49,14 @@ public:
         bool paused = false;
         bool canPause = false;
         QString elapsed;
+        // Seconds the countdown still shows; 0 when none runs.
+        int countdownLeft = 0;
+        // The desktop's screen sharing dialog is open for a start.
+        bool waitingForDesktop = false;
+        // Stopped; the file is still being finished.
+        bool saving = false;
+        // The file of the running or saving recording.
+        QString filePath;
     };
 
     RecordingPage(ScreenRecorder *recorder, const RecordingOptions *options,
@@ -67,6 +79,9 @@ public:
     void startPreview();
     // Finishes a running recording and waits for its file.
     void finishForQuit();
+    // A start as the button makes it; stopAfterSeconds > 0 replaces the
+    // stored stop time for that recording.
+    void startRecording(int stopAfterSeconds = 0);
 
 public slots:
     void onToggleRecording();
@@ -90,6 +105,15 @@ signals:
     // The clock and pause stop; the file is still being finished.
     void recordingLeft();
     void stoppedByUser();
+    // The countdown of a start has begun.
+    void countdownStarted();
+    // A start ended without a recording and without a box: its countdown or
+    // the desktop's dialog was cancelled. The reason is for the log or a caller.
+    void startCancelled(const QString &reason);
+    // A box is about to tell why something the user asked for was refused.
+    void problemShown(const QString &text);
+    // A stopped recording's file is complete and the page idle again.
+    void recordingSaved(const QString &filePath);
     // Anything controlState() reports may have changed.
     void controlsChanged();
 
@@ -100,7 +124,7 @@ protected:
 
 private:
     void connectRecorder();
-    void startRecording();
+    void showProblem(QMessageBox::Icon icon, const QString &title, const QString &text);
     void beginRecording(const RecordingConfig &config,
                         std::unique_ptr<capture::CaptureSource> source);
     void stopRecording();
@@ -151,6 +175,17 @@ private:
     // The preview's text while the desktop's dialog is open, else while idle.
     void showIdlePreviewText();
 
+    // Countdown and stop after a time (recordingschedule.cpp).
+    void setupSchedule();
+    void startAfterCountdown(const RecordingConfig &config,
+                             std::unique_ptr<capture::CaptureSource> source);
+    void onCountdownTick(int secondsLeft);
+    void onCountdownDone();
+    void cancelCountdown();
+    void applyStopAfter();
+    void onTimeLimitReached();
+    void showTimeLeft(qint64 elapsedMs);
+
     std::unique_ptr<Ui::RecordingPage> ui;
     ScreenRecorder *recorder;
     const RecordingOptions *options;
@@ -160,6 +195,8 @@ private:
     LevelMeter *levelMeter = nullptr;
     // Beside the mode box while full screen is chosen and there is a choice.
     ScreenChoice *screenChoice = nullptr;
+    // Beside the clock while the recording stops after a set time.
+    QLabel *timeLeftLabel = nullptr;
 
     // The target: mode, region and window; the rest comes from the options.
     RecordingConfig recordingConfig;
@@ -178,6 +215,14 @@ private:
     int portalSourceTypes = -1;
     // The start waiting for the desktop's answer, if any.
     capture::PortalSource *pendingPortal = nullptr;
+    // The stop time the pending or running start uses, in recorded ms; 0: none.
+    qint64 stopAfterMs = 0;
+    // The countdown of a start, with what the start will record.
+    QPointer<CountdownWindow> countdown;
+    RecordingConfig countdownConfig;
+    std::unique_ptr<capture::CaptureSource> countdownSource;
+    int countdownLeft = 0;
+    QShortcut *countdownEscape = nullptr;
     // Selectors delete themselves on close; the guarded pointers notice.
     QPointer<RegionSelector> regionSelector;
     QPointer<WindowSelector> windowSelector;

@@ -4,6 +4,7 @@
 #include "app/pages/settingspage.h"
 
 #include "app/pages/screenchoice.h"
+#include "app/pages/scheduleoptions.h"
 #include "core/settingsstore.h"
 #include "ui_settingspage.h"
 
@@ -126,9 +127,12 @@ constexpr int RecordModeCount = 3;
 SettingsPage::SettingsPage(QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::SettingsPage>())
+    , schedule(new ScheduleOptions(this))
 {
     ui->setupUi(this);
     setupScreenChoice();
+    // Beside the sound box: the tab has no height to spare on small screens.
+    ui->groupBox_row->addWidget(schedule);
     connectOptions();
     connectShortcutEditors();
 }
@@ -194,6 +198,16 @@ RecordingConfig SettingsPage::recordingOptions() const
     // Not a number (or too large) reads as 0: an invisible image watermark.
     config.imageOpacity = ui->imageOpacityEdit->text().toInt();
     return config;
+}
+
+int SettingsPage::countdownSeconds() const
+{
+    return schedule->countdownSeconds();
+}
+
+int SettingsPage::stopAfterSeconds() const
+{
+    return schedule->stopAfterSeconds();
 }
 
 bool SettingsPage::minimizesAfterRecording() const
@@ -266,6 +280,9 @@ void SettingsPage::load()
     ui->highlightCheckBox->setChecked(settings->value(QStringLiteral("highlightClick"), false).toBool());
     ui->minimizeAfterRecordingCheck->setChecked(
         settings->value(QStringLiteral("minimizeAfterRecording"), false).toBool());
+    schedule->setCountdownSeconds(stored.number(QStringLiteral("countdown"), 0, 0, 10));
+    schedule->setStopAfterSeconds(
+        stored.number(QStringLiteral("stopAfterSeconds"), 0, 0, 24 * 3600 - 1));
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("Mouse"));
@@ -328,6 +345,8 @@ void SettingsPage::save()
         settings->setValue(QStringLiteral("highlightClick"), ui->highlightCheckBox->isChecked());
         settings->setValue(QStringLiteral("minimizeAfterRecording"),
                            ui->minimizeAfterRecordingCheck->isChecked());
+        settings->setValue(QStringLiteral("countdown"), schedule->countdownSeconds());
+        settings->setValue(QStringLiteral("stopAfterSeconds"), schedule->stopAfterSeconds());
         settings->endGroup();
 
         settings->beginGroup(QStringLiteral("Mouse"));

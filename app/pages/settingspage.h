@@ -13,6 +13,7 @@ class SettingsPage;
 }
 
 class ScreenChoice;
+class ScheduleOptions;
 
 // The 高级 page: the recording, watermark, shortcut and general options, the
 // settings store they are loaded from and saved to (every group, key and
@@ -32,6 +33,8 @@ public:
     void save();
 
     RecordingConfig recordingOptions() const override;
+    int countdownSeconds() const override;
+    int stopAfterSeconds() const override;
     bool minimizesAfterRecording() const;
     bool minimizesToTray() const;
     QString outputDirectory() const { return outputDir; }
@@ -108,6 +111,7 @@ private:
     std::unique_ptr<Ui::SettingsPage> ui;
     // Above the quality row of the recording tab, while there is a choice.
     ScreenChoice *screenChoice = nullptr;
+    ScheduleOptions *schedule;
     QString outputDir;
     QColor watermarkColor = Qt::red;
     int storedMode = 0;

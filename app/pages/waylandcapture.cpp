@@ -55,14 +55,16 @@ void RecordingPage::startPortalCapture(const RecordingConfig &config)
     pendingPortal = source;
     connect(source, &capture::PortalSource::ready, this,
             [this, source, config] { onPortalReady(source, config); });
-    connect(source, &capture::PortalSource::cancelled, this,
-            [this, source] { endPortalStart(source); });
+    connect(source, &capture::PortalSource::cancelled, this, [this, source] {
+        endPortalStart(source);
+        emit startCancelled(tr("桌面的屏幕共享对话框已取消"));
+    });
     connect(source, &capture::PortalSource::failed, this, [this, source](const QString &reason) {
         qWarning().noquote() << "the desktop's screen sharing failed:" << reason;
         endPortalStart(source);
         QTimer::singleShot(0, this, [this, reason] {
-            QMessageBox::information(this, tr("错误"),
-                                     tr("无法开始录制") + QLatin1Char('\n') + reason);
+            showProblem(QMessageBox::Information, tr("错误"),
+                        tr("无法开始录制") + QLatin1Char('\n') + reason);
         });
     });
     // While the desktop asks, the start button cancels.
@@ -79,6 +81,7 @@ void RecordingPage::cancelPortalStart()
     capture::PortalSource *source = pendingPortal;
     source->stop();
     endPortalStart(source);
+    emit startCancelled(tr("桌面的屏幕共享对话框已取消"));
 }
 
 void RecordingPage::endPortalStart(capture::PortalSource *source)
@@ -106,7 +109,7 @@ void RecordingPage::onPortalReady(capture::PortalSource *source, const Recording
         ui->toggleButton->setEnabled(true);
         emit controlsChanged();
         source->setParent(nullptr);
-        beginRecording(config, std::unique_ptr<capture::CaptureSource>(source));
+        startAfterCountdown(config, std::unique_ptr<capture::CaptureSource>(source));
     });
 }
 

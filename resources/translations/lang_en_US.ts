@@ -84,6 +84,70 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>多余的参数：%1</source>
         <translation>Unexpected argument: %1</translation>
     </message>
+    <message>
+        <source>发给正在运行的 Vexlo 的命令（没有则 --start 先启动一个）：</source>
+        <translation>Commands for the running Vexlo (--start launches one if none runs):</translation>
+    </message>
+    <message>
+        <source>开始录制（设有倒计时则先倒计时），打印文件路径。</source>
+        <translation>Start recording (after the countdown, if one is set) and print the file&apos;s path.</translation>
+    </message>
+    <message>
+        <source>与 --start 一起：录制这么多秒后自动停止。</source>
+        <translation>With --start: stop by itself after this many seconds of recording.</translation>
+    </message>
+    <message>
+        <source>停止录制（或取消倒计时），文件写完后打印其路径。</source>
+        <translation>Stop recording (or cancel the countdown) and print the path once the file is complete.</translation>
+    </message>
+    <message>
+        <source>暂停录制。</source>
+        <translation>Pause the recording.</translation>
+    </message>
+    <message>
+        <source>继续录制。</source>
+        <translation>Resume the recording.</translation>
+    </message>
+    <message>
+        <source>空闲时开始录制，录制时停止。</source>
+        <translation>Start recording when idle, stop when recording.</translation>
+    </message>
+    <message>
+        <source>打印一行状态：idle、countdown N、waiting、recording、paused 或 saving。</source>
+        <translation>Print one line of state: idle, countdown N, waiting, recording, paused or saving.</translation>
+    </message>
+    <message>
+        <source>退出状态：0 成功；1 命令被拒绝（原因见标准错误）；2 用法错误；3 Vexlo 未在运行。</source>
+        <translation>Exit status: 0 success; 1 command refused (the reason is on standard error); 2 usage error; 3 Vexlo is not running.</translation>
+    </message>
+    <message>
+        <source>一次只能给出一个命令：%1</source>
+        <translation>Give only one command at a time: %1</translation>
+    </message>
+    <message>
+        <source>--stop-after 只能与 --start 一起使用</source>
+        <translation>--stop-after works only with --start</translation>
+    </message>
+    <message>
+        <source>--stop-after 需要一个正整数（秒）：%1</source>
+        <translation>--stop-after needs a positive whole number of seconds: %1</translation>
+    </message>
+    <message>
+        <source>Vexlo 未在运行</source>
+        <translation>Vexlo is not running</translation>
+    </message>
+    <message>
+        <source>Vexlo 未能在 10 秒内启动</source>
+        <translation>Vexlo did not start within 10 s</translation>
+    </message>
+    <message>
+        <source>与 Vexlo 的连接已断开</source>
+        <translation>The connection to Vexlo was lost</translation>
+    </message>
+    <message>
+        <source>Vexlo 没有回答</source>
+        <translation>Vexlo did not answer</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRunner</name>
@@ -577,6 +641,18 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
         <source>所选屏幕未连接，已改为录制主屏幕</source>
         <translation>The chosen screen is not connected; recording the primary screen instead</translation>
     </message>
+    <message>
+        <source>倒计时已取消</source>
+        <translation>The countdown was cancelled</translation>
+    </message>
+    <message>
+        <source>剩余 %1</source>
+        <translation>%1 left</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享对话框已取消</source>
+        <translation>The desktop&apos;s screen sharing dialog was cancelled</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -593,6 +669,72 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
 按ESC取消</source>
         <translation>Drag mouse to select region
 Press ESC to cancel</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteControl</name>
+    <message>
+        <source>未知命令：%1</source>
+        <translation>Unknown command: %1</translation>
+    </message>
+    <message>
+        <source>录制正要开始</source>
+        <translation>A recording is about to start</translation>
+    </message>
+    <message>
+        <source>上一个录制还在保存</source>
+        <translation>The last recording is still being saved</translation>
+    </message>
+    <message>
+        <source>已经在录制</source>
+        <translation>A recording is already running</translation>
+    </message>
+    <message>
+        <source>无法开始录制</source>
+        <translation>Failed to start recording</translation>
+    </message>
+    <message>
+        <source>没有正在进行的录制</source>
+        <translation>No recording is running</translation>
+    </message>
+    <message>
+        <source>录制已经暂停</source>
+        <translation>The recording is already paused</translation>
+    </message>
+    <message>
+        <source>录制没有暂停</source>
+        <translation>The recording is not paused</translation>
+    </message>
+    <message>
+        <source>无法暂停录制</source>
+        <translation>Could not pause the recording</translation>
+    </message>
+    <message>
+        <source>无法继续录制</source>
+        <translation>Could not resume the recording</translation>
+    </message>
+</context>
+<context>
+    <name>ScheduleOptions</name>
+    <message>
+        <source>定时</source>
+        <translation>Timing</translation>
+    </message>
+    <message>
+        <source>倒计时</source>
+        <translation>Countdown</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>定时停止</source>
+        <translation>Stop after</translation>
     </message>
 </context>
 <context>

@@ -84,6 +84,70 @@
         <source>多余的参数：%1</source>
         <translation>多餘的參數：%1</translation>
     </message>
+    <message>
+        <source>发给正在运行的 Vexlo 的命令（没有则 --start 先启动一个）：</source>
+        <translation>發給正在執行的 Vexlo 的命令（沒有則 --start 先啟動一個）：</translation>
+    </message>
+    <message>
+        <source>开始录制（设有倒计时则先倒计时），打印文件路径。</source>
+        <translation>開始錄製（設有倒數計時則先倒數），列印檔案路徑。</translation>
+    </message>
+    <message>
+        <source>与 --start 一起：录制这么多秒后自动停止。</source>
+        <translation>與 --start 一起：錄製這麼多秒後自動停止。</translation>
+    </message>
+    <message>
+        <source>停止录制（或取消倒计时），文件写完后打印其路径。</source>
+        <translation>停止錄製（或取消倒數計時），檔案寫完後列印其路徑。</translation>
+    </message>
+    <message>
+        <source>暂停录制。</source>
+        <translation>暫停錄製。</translation>
+    </message>
+    <message>
+        <source>继续录制。</source>
+        <translation>繼續錄製。</translation>
+    </message>
+    <message>
+        <source>空闲时开始录制，录制时停止。</source>
+        <translation>閒置時開始錄製，錄製時停止。</translation>
+    </message>
+    <message>
+        <source>打印一行状态：idle、countdown N、waiting、recording、paused 或 saving。</source>
+        <translation>列印一行狀態：idle、countdown N、waiting、recording、paused 或 saving。</translation>
+    </message>
+    <message>
+        <source>退出状态：0 成功；1 命令被拒绝（原因见标准错误）；2 用法错误；3 Vexlo 未在运行。</source>
+        <translation>結束狀態：0 成功；1 命令被拒絕（原因見標準錯誤）；2 用法錯誤；3 Vexlo 未在執行。</translation>
+    </message>
+    <message>
+        <source>一次只能给出一个命令：%1</source>
+        <translation>一次只能給出一個命令：%1</translation>
+    </message>
+    <message>
+        <source>--stop-after 只能与 --start 一起使用</source>
+        <translation>--stop-after 只能與 --start 一起使用</translation>
+    </message>
+    <message>
+        <source>--stop-after 需要一个正整数（秒）：%1</source>
+        <translation>--stop-after 需要一個正整數（秒）：%1</translation>
+    </message>
+    <message>
+        <source>Vexlo 未在运行</source>
+        <translation>Vexlo 未在執行</translation>
+    </message>
+    <message>
+        <source>Vexlo 未能在 10 秒内启动</source>
+        <translation>Vexlo 未能在 10 秒內啟動</translation>
+    </message>
+    <message>
+        <source>与 Vexlo 的连接已断开</source>
+        <translation>與 Vexlo 的連線已中斷</translation>
+    </message>
+    <message>
+        <source>Vexlo 没有回答</source>
+        <translation>Vexlo 沒有回應</translation>
+    </message>
 </context>
 <context>
     <name>ConversionRunner</name>
@@ -576,6 +640,18 @@
         <source>所选屏幕未连接，已改为录制主屏幕</source>
         <translation>所選螢幕未連接，已改為錄製主螢幕</translation>
     </message>
+    <message>
+        <source>倒计时已取消</source>
+        <translation>倒數計時已取消</translation>
+    </message>
+    <message>
+        <source>剩余 %1</source>
+        <translation>剩餘 %1</translation>
+    </message>
+    <message>
+        <source>桌面的屏幕共享对话框已取消</source>
+        <translation>桌面的螢幕分享對話框已取消</translation>
+    </message>
 </context>
 <context>
     <name>RegionSelector</name>
@@ -592,6 +668,72 @@
 按ESC取消</source>
         <translation>拖曳滑鼠選擇區域
 按ESC取消</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteControl</name>
+    <message>
+        <source>未知命令：%1</source>
+        <translation>未知命令：%1</translation>
+    </message>
+    <message>
+        <source>录制正要开始</source>
+        <translation>錄製即將開始</translation>
+    </message>
+    <message>
+        <source>上一个录制还在保存</source>
+        <translation>上一個錄製還在儲存</translation>
+    </message>
+    <message>
+        <source>已经在录制</source>
+        <translation>已經在錄製</translation>
+    </message>
+    <message>
+        <source>无法开始录制</source>
+        <translation>無法開始錄製</translation>
+    </message>
+    <message>
+        <source>没有正在进行的录制</source>
+        <translation>沒有正在進行的錄製</translation>
+    </message>
+    <message>
+        <source>录制已经暂停</source>
+        <translation>錄製已經暫停</translation>
+    </message>
+    <message>
+        <source>录制没有暂停</source>
+        <translation>錄製沒有暫停</translation>
+    </message>
+    <message>
+        <source>无法暂停录制</source>
+        <translation>無法暫停錄製</translation>
+    </message>
+    <message>
+        <source>无法继续录制</source>
+        <translation>無法繼續錄製</translation>
+    </message>
+</context>
+<context>
+    <name>ScheduleOptions</name>
+    <message>
+        <source>定时</source>
+        <translation>定時</translation>
+    </message>
+    <message>
+        <source>倒计时</source>
+        <translation>倒數計時</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>無</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>定时停止</source>
+        <translation>定時停止</translation>
     </message>
 </context>
 <context>
