@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace converter {
 
 namespace {
@@ -11,12 +13,18 @@ QString seconds(int64_t us)
     return QString::number(double(us) / 1e6, 'f', 6);
 }
 
+// A frame's time rescaled to ffmpeg's microseconds may land just past the
+// start asked for; asked this much earlier, the first frame is always kept
+// and the one before it (a frame or more earlier) never is.
+constexpr int64_t StartSlackUs = 1000;
+
 // Seeking on the input keeps decoding short for a cut near a long file's
 // end; ffmpeg still drops every frame before the start (accurate seek), and
 // the duration ends the output before the frame at the end point.
 QStringList cutHead(const QString &inputPath, int64_t startUs, int64_t endUs)
 {
-    return {"-loglevel", "level+info", "-ss", seconds(startUs), "-i", inputPath,
+    const int64_t from = std::max<int64_t>(0, startUs - StartSlackUs);
+    return {"-loglevel", "level+info", "-ss", seconds(from), "-i", inputPath,
             "-t", seconds(endUs - startUs), "-progress", "pipe:1", "-hide_banner", "-stats"};
 }
 
@@ -58,8 +66,10 @@ QString gifFilter(int width, int rate, bool capWidthAtInput)
 QStringList cutVideoArguments(const QString &inputPath, const QString &outputPath,
                               int64_t startUs, int64_t endUs)
 {
+    // Every frame keeps its time: a constant rate would repeat or drop frames
+    // where the recording skipped a slot.
     return cutHead(inputPath, startUs, endUs) + codecsFor(suffixOf(outputPath))
-           + QStringList{"-map", "0:v:0", "-map", "0:a?", "-y", outputPath};
+           + QStringList{"-fps_mode", "passthrough", "-map", "0:v:0", "-map", "0:a?", "-y", outputPath};
 }
 
 QStringList cutGifArguments(const QString &inputPath, const QString &outputPath, int64_t startUs,

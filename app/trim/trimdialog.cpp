@@ -136,6 +136,7 @@ void TrimDialog::buildForm()
     saveGifButton = new QPushButton(this);
     saveGifButton->setObjectName(QStringLiteral("saveGifButton"));
     closeButton = new QPushButton(this);
+    closeButton->setObjectName(QStringLiteral("trimCloseButton"));
     for (QPushButton *button : {saveVideoButton, saveGifButton, closeButton})
         button->setAutoDefault(false);
     connect(saveVideoButton, &QPushButton::clicked, this, [this] { save(Output::Video); });
@@ -495,7 +496,6 @@ void TrimDialog::setBusy(bool busy)
     cancelButton->setVisible(busy);
 }
 
-// Closing ends a running save and leaves no partial file.
 void TrimDialog::reject()
 {
     stopPlaying();

@@ -39,6 +39,8 @@ public:
 
     // The output ffmpeg is writing; empty when none.
     QString outputBeingWritten() const;
+    // Closing ends a running save and leaves no partial file.
+    void reject() override;
 
 signals:
     // An output is complete.
@@ -46,7 +48,6 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
-    void reject() override;
 
 private:
     enum class Output { Video, Gif };
