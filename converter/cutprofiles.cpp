@@ -13,19 +13,33 @@ QString seconds(int64_t us)
     return QString::number(double(us) / 1e6, 'f', 6);
 }
 
-// A frame's time rescaled to ffmpeg's microseconds may land just past the
-// start asked for; asked this much earlier, the first frame is always kept
-// and the one before it (a frame or more earlier) never is.
-constexpr int64_t StartSlackUs = 1000;
+// Frames and samples are chosen by the trim filters, on the times the
+// input had, not by ffmpeg's seek: its accurate seek may drop the frame at
+// the start. The seek only skips ahead, to a key frame before the start,
+// and the frames read before the start are dropped by the filter.
+constexpr int64_t SeekLeadUs = 1000000;
+// A frame's time rescaled to microseconds may land just past the time
+// asked for: the bounds sit this much before the frames they name.
+constexpr int64_t BoundSlackUs = 500;
 
-// Seeking on the input keeps decoding short for a cut near a long file's
-// end; ffmpeg still drops every frame before the start (accurate seek), and
-// the duration ends the output before the frame at the end point.
-QStringList cutHead(const QString &inputPath, int64_t startUs, int64_t endUs)
+int64_t seekPoint(int64_t startUs)
 {
-    const int64_t from = std::max<int64_t>(0, startUs - StartSlackUs);
-    return {"-loglevel", "level+info", "-ss", seconds(from), "-i", inputPath,
-            "-t", seconds(endUs - startUs), "-progress", "pipe:1", "-hide_banner", "-stats"};
+    return std::max<int64_t>(0, startUs - SeekLeadUs);
+}
+
+QStringList cutHead(const QString &inputPath, int64_t startUs)
+{
+    return {"-loglevel", "level+info", "-noaccurate_seek", "-ss", seconds(seekPoint(startUs)),
+            "-i", inputPath, "-progress", "pipe:1", "-hide_banner", "-stats"};
+}
+
+// Times after the seek count from the seek point.
+QString span(const char *filter, int64_t startUs, int64_t endUs)
+{
+    const int64_t origin = seekPoint(startUs);
+    return QStringLiteral("%1=start=%2:end=%3")
+        .arg(QLatin1String(filter), seconds(std::max<int64_t>(0, startUs - origin - BoundSlackUs)),
+             seconds(endUs - origin - BoundSlackUs));
 }
 
 QString suffixOf(const QString &path)
@@ -68,15 +82,19 @@ QStringList cutVideoArguments(const QString &inputPath, const QString &outputPat
 {
     // Every frame keeps its time: a constant rate would repeat or drop frames
     // where the recording skipped a slot.
-    return cutHead(inputPath, startUs, endUs) + codecsFor(suffixOf(outputPath))
-           + QStringList{"-fps_mode", "passthrough", "-map", "0:v:0", "-map", "0:a?", "-y", outputPath};
+    const QString video = span("trim", startUs, endUs) + QStringLiteral(",setpts=PTS-STARTPTS");
+    const QString sound = span("atrim", startUs, endUs) + QStringLiteral(",asetpts=PTS-STARTPTS");
+    return cutHead(inputPath, startUs) + QStringList{"-map", "0:v:0", "-map", "0:a?", "-filter:v", video,
+                                                     "-filter:a", sound}
+           + codecsFor(suffixOf(outputPath)) + QStringList{"-fps_mode", "passthrough", "-y", outputPath};
 }
 
 QStringList cutGifArguments(const QString &inputPath, const QString &outputPath, int64_t startUs,
                             int64_t endUs, int width, int rate)
 {
-    return cutHead(inputPath, startUs, endUs)
-           + QStringList{"-an", "-vf", gifFilter(width, rate, false), "-loop", "0", "-y", outputPath};
+    const QString chain = span("trim", startUs, endUs) + QStringLiteral(",setpts=PTS-STARTPTS,")
+                          + gifFilter(width, rate, false);
+    return cutHead(inputPath, startUs) + QStringList{"-an", "-vf", chain, "-loop", "0", "-y", outputPath};
 }
 
 QString freeNumberedPath(const QString &path)
