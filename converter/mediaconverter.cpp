@@ -43,6 +43,9 @@ MediaConverter::MediaConverter(QWidget *parent)
     connect(runner, &ConversionRunner::batchFinished, this, &MediaConverter::onConversionFinished);
     connect(inputList, &InputList::changed, this, &MediaConverter::calculateTotalSize);
 
+    // A long folder path gives up its room before any box is cut.
+    for (QLabel *folder : {ui->outputDirAudioLabel, ui->outputDirVideoLabel})
+        folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->outputDirAudioLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     ui->outputDirVideoLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
     fileSizes.clear();

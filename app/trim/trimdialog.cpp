@@ -306,15 +306,16 @@ void TrimDialog::showFrame(int index)
     frames->requestFrame(position);
 }
 
-void TrimDialog::step(int frames)
+// INT_MAX and INT_MIN step a second rather than a number of frames.
+void TrimDialog::step(int count)
 {
     stopPlaying();
-    if (frames == INT_MAX)
+    if (count == INT_MAX)
         showFrame(frameShownAt(timeOf(position) + OneSecondUs));
-    else if (frames == INT_MIN)
+    else if (count == INT_MIN)
         showFrame(frameShownAt(timeOf(position) - OneSecondUs));
     else
-        showFrame(position + frames);
+        showFrame(position + count);
 }
 
 void TrimDialog::markStart()

@@ -61,7 +61,7 @@ private:
 
     // Moves the position; the picture follows once decoded.
     void showFrame(int index);
-    void step(int frames);
+    void step(int count);
     void markStart();
     void markEnd();
     void togglePlay();
