@@ -59,6 +59,7 @@ TrimDialog::TrimDialog(const QString &recordingPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("trimDialog"));
     buildForm();
+    resize(860, 640);
     retranslate();
     connectKeys();
     setBusy(false);
