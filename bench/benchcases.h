@@ -102,6 +102,9 @@ int runHistory(int argc, char **argv, const QString &workDir);
 // The converter case: the page's runner against a shell loop of the same
 // ffmpeg commands, in a process of its own.
 inline constexpr const char *ConvertCaseName = "convert";
+// The trim dialog's stepping and cut, in a process of its own.
+inline constexpr const char *TrimCaseName = "trim";
+int runTrim(int argc, char **argv, const QString &workDir);
 int runConvert(int argc, char **argv, const QString &workDir);
 
 int runScroller(int argc, char **argv, int frameRate, bool flash, const QString &monitor);

@@ -390,6 +390,21 @@ bool runConvertCase(const QString &workDir)
     return ran;
 }
 
+// The trim case in a process of its own, which prints its line.
+bool runTrimCase(const QString &workDir)
+{
+    const QString dir = workDir + QStringLiteral("/trim");
+    QDir().mkpath(dir);
+    QProcess trim;
+    trim.setProcessChannelMode(QProcess::ForwardedChannels);
+    trim.start(QCoreApplication::applicationFilePath(), {"--trim", "--out", dir});
+    const bool ran = trim.waitForFinished(1800000) && trim.exitStatus() == QProcess::NormalExit
+                     && trim.exitCode() == 0;
+    if (!ran)
+        std::fprintf(stderr, "bench: the trim case failed\n");
+    return ran;
+}
+
 } // namespace
 
 int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
@@ -413,7 +428,9 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
         everything || onlyCase.compare(QLatin1String(HistoryCaseName), Qt::CaseInsensitive) == 0;
     const bool withConvert =
         everything || onlyCase.compare(QLatin1String(ConvertCaseName), Qt::CaseInsensitive) == 0;
-    if (cases.isEmpty() && !withHistory && !withConvert && !onlyCase.isEmpty()) {
+    const bool withTrim =
+        everything || onlyCase.compare(QLatin1String(TrimCaseName), Qt::CaseInsensitive) == 0;
+    if (cases.isEmpty() && !withHistory && !withConvert && !withTrim && !onlyCase.isEmpty()) {
         std::fprintf(stderr, "bench: unknown case %s\n", qPrintable(onlyCase));
         return 2;
     }
@@ -441,6 +458,8 @@ int runDriver(int argc, char **argv, const QString &onlyCase, int seconds)
         ok = runHistoryCase(workDir.path()) && ok;
     if (withConvert)
         ok = runConvertCase(workDir.path()) && ok;
+    if (withTrim)
+        ok = runTrimCase(workDir.path()) && ok;
     return ok ? 0 : 1;
 }
 

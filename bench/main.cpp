@@ -21,7 +21,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "--scroll") == 0 || std::strcmp(argv[i], "--record") == 0
-            || std::strcmp(argv[i], "--history") == 0 || std::strcmp(argv[i], "--convert") == 0)
+            || std::strcmp(argv[i], "--history") == 0 || std::strcmp(argv[i], "--convert") == 0
+            || std::strcmp(argv[i], "--trim") == 0)
             role = QString::fromLatin1(argv[i] + 2);
         else if (std::strcmp(argv[i], "--case") == 0 && hasValue)
             caseName = QString::fromLocal8Bit(argv[++i]);
@@ -52,6 +53,8 @@ int main(int argc, char **argv)
     }
     if (role == QLatin1String("history"))
         return bench::runHistory(argc, argv, outputDir);
+    if (role == QLatin1String("trim"))
+        return bench::runTrim(argc, argv, outputDir);
     if (role == QLatin1String("convert"))
         return bench::runConvert(argc, argv, outputDir);
     if (role == QLatin1String("record")) {

@@ -1,5 +1,7 @@
 #include "converter/conversionprofiles.h"
 
+#include "converter/cutprofiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -116,6 +118,11 @@ QStringList audioArguments(const QString &inputPath, const QString &outputPath,
 QStringList videoArguments(const QString &inputPath, const QString &outputPath,
                            const QString &format, VideoQuality quality)
 {
+    // A looping animation without sound; the quality box does not apply.
+    if (format == "gif")
+        return commonHead(inputPath)
+               + QStringList{"-an", "-vf", gifFilter(DefaultGifWidth, DefaultGifRate, true), "-loop", "0",
+                             "-y", outputPath};
     return commonHead(inputPath) + videoCodecBlock(format, quality) + playableEverywhere(format)
            + QStringList{"-y", outputPath};
 }

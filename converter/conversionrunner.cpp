@@ -69,7 +69,8 @@ ConversionRunner::~ConversionRunner()
     stopNow();
 }
 
-void ConversionRunner::start(const QStringList &inputs, const QList<qint64> &sizes)
+void ConversionRunner::start(const QStringList &inputs, const QList<qint64> &sizes,
+                             const QList<int64_t> &outputDurationsUs)
 {
     this->inputs = inputs;
     this->sizes = sizes;
@@ -86,11 +87,18 @@ void ConversionRunner::start(const QStringList &inputs, const QList<qint64> &siz
     outputs.clear();
     outputChecksPending = 0;
 
-    // Probing may take a while per file (up to its deadline): it runs while
-    // the first file converts, and only the weights of the bar wait for it.
-    durationWatcher = new QFutureWatcher<Duration>(this);
-    connect(durationWatcher, &QFutureWatcherBase::finished, this, &ConversionRunner::onDurationsRead);
-    durationWatcher->setFuture(QtConcurrent::mapped(inputs, &probe));
+    if (!outputDurationsUs.isEmpty()) {
+        for (const int64_t us : outputDurationsUs)
+            durations.append({us, false});
+        durations.resize(inputs.size());
+        setWeights();
+    } else {
+        // Probing may take a while per file (up to its deadline): it runs while
+        // the first file converts, and only the weights of the bar wait for it.
+        durationWatcher = new QFutureWatcher<Duration>(this);
+        connect(durationWatcher, &QFutureWatcherBase::finished, this, &ConversionRunner::onDurationsRead);
+        durationWatcher->setFuture(QtConcurrent::mapped(inputs, &probe));
+    }
 
     const int batchAtStart = batch;
     QMetaObject::invokeMethod(
@@ -112,12 +120,17 @@ void ConversionRunner::onDurationsRead()
 
     durations = watcher->future().results();
     durations.resize(inputs.size());
+    setWeights();
+    reportIfComplete();
+}
+
+void ConversionRunner::setWeights()
+{
     QList<int64_t> us;
     for (const Duration &duration : durations)
         us << duration.us;
     weights = converter::batchWeights(us, sizes);
     totalWeight = std::accumulate(weights.begin(), weights.end(), 0.0);
-    reportIfComplete();
 }
 
 void ConversionRunner::processNextFile()

@@ -53,7 +53,10 @@ public:
     ~ConversionRunner() override;
 
     // Starts a batch; sizes are the files' sizes in bytes, in the same order.
-    void start(const QStringList &inputs, const QList<qint64> &sizes);
+    // Durations, when given, are what each output is to last (a cut of its
+    // input): they weigh the files instead of the inputs' playing times.
+    void start(const QStringList &inputs, const QList<qint64> &sizes,
+               const QList<int64_t> &outputDurationsUs = {});
 
     // Ends the batch for good: no further file starts and batchFinished is
     // not emitted. A running ffmpeg is asked to terminate and killed
@@ -87,6 +90,7 @@ signals:
 
 private:
     void onDurationsRead();
+    void setWeights();
     void processNextFile();
     void startRun(QProcess *process, const QString &outputPath);
     void onProcessError(QProcess *process, QProcess::ProcessError error);

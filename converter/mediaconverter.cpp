@@ -43,6 +43,9 @@ MediaConverter::MediaConverter(QWidget *parent)
     connect(runner, &ConversionRunner::batchFinished, this, &MediaConverter::onConversionFinished);
     connect(inputList, &InputList::changed, this, &MediaConverter::calculateTotalSize);
 
+    // A long folder path gives up its room before any box is cut.
+    for (QLabel *folder : {ui->outputDirAudioLabel, ui->outputDirVideoLabel})
+        folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->outputDirAudioLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     ui->outputDirVideoLabel->setText(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
     fileSizes.clear();
@@ -81,6 +84,7 @@ void MediaConverter::fillCombos()
     ui->audioFormatCombo->addItems({"MP3", "WAV", "AAC", "FLAC", "OGG"});
     ui->audioBitrateCombo->addItems({tr("320k"), "256k", "192k", tr("128k"), "64k"});
     ui->videoFormatCombo->addItems({"MP4", "AVI", "MOV", "MKV", "FLV"});
+    ui->videoFormatCombo->addItem(tr("GIF 动图"), QStringLiteral("gif"));
     for (const char *item : QualityItems)
         ui->videoQualityCombo->addItem(tr(item));
 }
@@ -89,6 +93,9 @@ void MediaConverter::retranslateQualityItems()
 {
     for (int i = 0; i < ui->videoQualityCombo->count() && i < int(std::size(QualityItems)); ++i)
         ui->videoQualityCombo->setItemText(i, tr(QualityItems[i]));
+    const int gif = ui->videoFormatCombo->findData(QStringLiteral("gif"));
+    if (gif >= 0)
+        ui->videoFormatCombo->setItemText(gif, tr("GIF 动图"));
 }
 
 void MediaConverter::changeEvent(QEvent *event)

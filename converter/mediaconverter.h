@@ -65,6 +65,7 @@ private:
     // boxes show it at the moment the file's turn comes.
     QString prepareRun(QProcess *process, const QString &inputPath, const QSet<QString> &taken);
     void setupAudioArguments(QProcess *process, const QString &inputPath, const QString &outputPath);
+    QString videoFormat() const;
     void setupVideoArguments(QProcess *process, const QString &inputPath, const QString &outputPath);
 
     Ui::MediaConverter *ui;

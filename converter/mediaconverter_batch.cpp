@@ -133,7 +133,7 @@ QString MediaConverter::prepareRun(QProcess *process, const QString &inputPath,
         format = ui->audioFormatCombo->currentText().toLower();
     } else if (converter::isVideoFile(inputPath)) {
         dir = ui->outputDirVideoLabel->text();
-        format = ui->videoFormatCombo->currentText().toLower();
+        format = videoFormat();
     } else {
         return QString();
     }
@@ -156,10 +156,18 @@ void MediaConverter::setupAudioArguments(QProcess *process, const QString &input
         converter::bitrateToken(ui->audioBitrateCombo->currentText())));
 }
 
+// The item's own token where it has one (its text is translated), else its
+// text lower-cased.
+QString MediaConverter::videoFormat() const
+{
+    const QString token = ui->videoFormatCombo->currentData().toString();
+    return token.isEmpty() ? ui->videoFormatCombo->currentText().toLower() : token;
+}
+
 void MediaConverter::setupVideoArguments(QProcess *process, const QString &inputPath,
                                          const QString &outputPath)
 {
     process->setArguments(converter::videoArguments(
-        inputPath, outputPath, ui->videoFormatCombo->currentText().toLower(),
+        inputPath, outputPath, videoFormat(),
         converter::qualityFromIndex(ui->videoQualityCombo->currentIndex())));
 }

@@ -21,6 +21,8 @@ packages=(
   libpipewire-0.3-dev
   # speed
   libyuv-dev
+  # the tests read the clipboard back
+  xclip
   # headless X for tests and screenshots
   xvfb xauth openbox xcompmgr trayer xdotool libxtst-dev x11-utils x11-xserver-utils imagemagick
   # the tests' private sound server

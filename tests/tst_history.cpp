@@ -298,7 +298,7 @@ private slots:
             menu->close();
         });
         QTest::mouseClick(button, Qt::LeftButton);
-        QTRY_COMPARE(*entries, (QStringList{"播放", "打开位置", "-", "删除", "删除所有"}));
+        QTRY_COMPARE(*entries, (QStringList{"播放", "打开位置", "剪辑…", "复制文件", "-", "删除", "删除所有"}));
     }
 
     void showsSizesInUnits()

@@ -17,6 +17,7 @@
 
 #include "app/pages/durationprobes.h"
 #include "app/pages/historytable.h"
+#include "app/trim/trimdialog.h"
 #include "media/mediaprobe.h"
 #include "ui_historypage.h"
 
@@ -273,6 +274,8 @@ void HistoryPage::shutDown()
     disconnect(ui->recordingsTable->model(), nullptr, this, nullptr);
     rowBuildTimer->stop();
     watchThrottle->stop();
+    // Its running save ends and leaves no partial file.
+    delete trimDialog;
     delete durationProbes;
     durationProbes = nullptr;
 }
@@ -330,6 +333,9 @@ QSet<QString> HistoryPage::filesBeingWritten() const
     const QString converting = normalisedPath(writers->fileBeingConverted());
     if (!converting.isEmpty())
         paths.insert(converting);
+    const QString cutting = trimDialog != nullptr ? normalisedPath(trimDialog->outputBeingWritten()) : QString();
+    if (!cutting.isEmpty())
+        paths.insert(cutting);
     return paths;
 }
 

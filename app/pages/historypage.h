@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 
@@ -18,6 +19,7 @@ class QFileSystemWatcher;
 class QLabel;
 class QTimer;
 class QToolButton;
+class TrimDialog;
 
 // Who still writes into the output folder: those files are never cleaned
 // up, deleted or probed.
@@ -109,6 +111,8 @@ private:
     // The row actions (recordingactions.cpp).
     void playRecording(const QString &path);
     void openRecordingLocation(const QString &path);
+    void trimRecording(const QString &path);
+    void copyRecording(const QString &path);
     void deleteRecording(const QString &path);
     void deleteAllRecordings();
 
@@ -135,6 +139,8 @@ private:
     QString finishedRecordingPath;
     int rebuildHolds = 0;
     bool rebuildDeferred = false;
+    // Open while a recording is being cut; it writes beside the recording.
+    QPointer<TrimDialog> trimDialog;
     // Shown in the table while it has no rows.
     QLabel *emptyHistoryLabel = nullptr;
 };

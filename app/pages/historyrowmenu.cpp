@@ -43,6 +43,9 @@ QWidget *HistoryPage::makeRowMenuButton(const QString &path)
     menu->setStyleSheet(QLatin1String(MenuStyle));
     QAction *play = menu->addAction(QString());
     QAction *locate = menu->addAction(QString());
+    QAction *trim = menu->addAction(QString());
+    trim->setObjectName(QStringLiteral("trimAction"));
+    QAction *copy = menu->addAction(QString());
     menu->addSeparator();
     QAction *remove = menu->addAction(QString());
     remove->setObjectName(QStringLiteral("deleteAction"));
@@ -55,11 +58,17 @@ QWidget *HistoryPage::makeRowMenuButton(const QString &path)
             Qt::QueuedConnection);
     connect(locate, &QAction::triggered, this, [this, path] { openRecordingLocation(path); },
             Qt::QueuedConnection);
+    connect(trim, &QAction::triggered, this, [this, path] { trimRecording(path); },
+            Qt::QueuedConnection);
+    connect(copy, &QAction::triggered, this, [this, path] { copyRecording(path); },
+            Qt::QueuedConnection);
     connect(remove, &QAction::triggered, this, [this, path] { deleteRecording(path); },
             Qt::QueuedConnection);
     connect(removeAll, &QAction::triggered, this, &HistoryPage::deleteAllRecordings,
             Qt::QueuedConnection);
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, trim, path] {
+        // The file being recorded is still growing: nothing to cut yet.
+        trim->setEnabled(path != fileBeingRecorded());
         if (menu->property(HoldsRebuilds).toBool())
             return;
         menu->setProperty(HoldsRebuilds, true);
@@ -83,6 +92,8 @@ void HistoryPage::setRowMenuTexts(QToolButton *button)
     const QList<QAction *> entries = button->menu()->actions();
     entries.at(PlayEntry)->setText(tr("播放"));
     entries.at(LocateEntry)->setText(tr("打开位置"));
+    entries.at(TrimEntry)->setText(tr("剪辑…"));
+    entries.at(CopyEntry)->setText(tr("复制文件"));
     entries.at(DeleteEntry)->setText(tr("删除"));
     entries.at(DeleteAllEntry)->setText(tr("删除所有"));
 }

@@ -16,7 +16,15 @@ enum Column {
     ColumnCount
 };
 
-enum MenuEntry { PlayEntry, LocateEntry, SeparatorEntry, DeleteEntry, DeleteAllEntry };
+enum MenuEntry {
+    PlayEntry,
+    LocateEntry,
+    TrimEntry,
+    CopyEntry,
+    SeparatorEntry,
+    DeleteEntry,
+    DeleteAllEntry
+};
 
 // The file and the state it was shown in.
 constexpr int PathRole = Qt::UserRole;

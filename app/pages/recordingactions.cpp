@@ -1,10 +1,15 @@
-// The actions of a recording's row menu: play it, open its folder, delete it,
-// and delete every listed recording behind a progress dialog.
+// The actions of a recording's row menu: play it, open its folder, cut it,
+// put it on the clipboard, delete it, and delete every listed recording
+// behind a progress dialog.
 #include "app/pages/historypage.h"
 
 #include "app/pages/deletionworker.h"
+#include "app/trim/trimdialog.h"
 #include "ui_historypage.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -30,6 +35,32 @@ void HistoryPage::playRecording(const QString &path)
 void HistoryPage::openRecordingLocation(const QString &path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+// Not modal to the application: the table goes on following the folder, and
+// the dialog holds the path, not the row.
+void HistoryPage::trimRecording(const QString &path)
+{
+    if (trimDialog != nullptr)
+        return;
+    trimDialog = new TrimDialog(path, this);
+    trimDialog->setAttribute(Qt::WA_DeleteOnClose);
+    trimDialog->setWindowModality(Qt::WindowModal);
+    // The output may lie outside the watched folder: the table reads it again.
+    connect(trimDialog, &TrimDialog::saved, this, &HistoryPage::updateRecordingsTable);
+    trimDialog->open();
+}
+
+// As file managers put files on the clipboard, so that a paste into one or
+// into a chat program gives the file itself.
+void HistoryPage::copyRecording(const QString &path)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    auto *data = new QMimeData;
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+    data->setText(path);
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void HistoryPage::deleteRecording(const QString &path)

@@ -269,6 +269,14 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
             <numerusform>%n files could not be deleted:</numerusform>
         </translation>
     </message>
+    <message>
+        <source>剪辑…</source>
+        <translation>Trim…</translation>
+    </message>
+    <message>
+        <source>复制文件</source>
+        <translation>Copy file</translation>
+    </message>
 </context>
 <context>
     <name>InputList</name>
@@ -533,6 +541,10 @@ Customer service: service@vexlo.example (weekdays 9:00-18:00)</translation>
     <message>
         <source>打开输出文件夹</source>
         <translation>Open output folder</translation>
+    </message>
+    <message>
+        <source>GIF 动图</source>
+        <translation>GIF animation</translation>
     </message>
 </context>
 <context>
@@ -1317,6 +1329,89 @@ To record the whole desktop, log out and log in to an X11 (Xorg) session.</trans
     <message>
         <source>Vexlo</source>
         <translation>Vexlo</translation>
+    </message>
+</context>
+<context>
+    <name>TrimDialog</name>
+    <message>
+        <source>无法读取这个录制文件：%1</source>
+        <translation>Cannot read this recording: %1</translation>
+    </message>
+    <message>
+        <source>剪辑</source>
+        <translation>Trim</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>起点</source>
+        <translation>Start point</translation>
+    </message>
+    <message>
+        <source>终点</source>
+        <translation>End point</translation>
+    </message>
+    <message>
+        <source>GIF 宽度</source>
+        <translation>GIF width</translation>
+    </message>
+    <message>
+        <source>GIF 帧率</source>
+        <translation>GIF frame rate</translation>
+    </message>
+    <message>
+        <source>保存视频</source>
+        <translation>Save video</translation>
+    </message>
+    <message>
+        <source>保存 GIF</source>
+        <translation>Save GIF</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>原始尺寸</source>
+        <translation>Original size</translation>
+    </message>
+    <message>
+        <source>起点必须在终点之前</source>
+        <translation>The start point must come before the end point</translation>
+    </message>
+    <message>
+        <source>终点必须在起点之后</source>
+        <translation>The end point must come after the start point</translation>
+    </message>
+    <message>
+        <source>无法识别的时间：%1（格式为 [时:]分:秒.毫秒）</source>
+        <translation>Not a time: %1 (the format is [h:]mm:ss.zzz)</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>The ffmpeg program was not found. Please install ffmpeg first.</translation>
+    </message>
+    <message>
+        <source>正在保存 %1…</source>
+        <translation>Saving %1…</translation>
+    </message>
+    <message>
+        <source>已取消，未保存任何文件</source>
+        <translation>Cancelled; no file was saved</translation>
+    </message>
+    <message>
+        <source>无法保存 %1：%2</source>
+        <translation>Cannot save %1: %2</translation>
+    </message>
+    <message>
+        <source>已保存 %1</source>
+        <translation>Saved %1</translation>
     </message>
 </context>
 <context>

@@ -268,6 +268,14 @@
             <numerusform>%n 個檔案未能刪除：</numerusform>
         </translation>
     </message>
+    <message>
+        <source>剪辑…</source>
+        <translation>剪輯…</translation>
+    </message>
+    <message>
+        <source>复制文件</source>
+        <translation>複製檔案</translation>
+    </message>
 </context>
 <context>
     <name>InputList</name>
@@ -532,6 +540,10 @@
     <message>
         <source>打开输出文件夹</source>
         <translation>開啟輸出資料夾</translation>
+    </message>
+    <message>
+        <source>GIF 动图</source>
+        <translation>GIF 動畫</translation>
     </message>
 </context>
 <context>
@@ -1316,6 +1328,89 @@
     <message>
         <source>Vexlo</source>
         <translation>Vexlo</translation>
+    </message>
+</context>
+<context>
+    <name>TrimDialog</name>
+    <message>
+        <source>无法读取这个录制文件：%1</source>
+        <translation>無法讀取這個錄製檔案：%1</translation>
+    </message>
+    <message>
+        <source>剪辑</source>
+        <translation>剪輯</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>起点</source>
+        <translation>起點</translation>
+    </message>
+    <message>
+        <source>终点</source>
+        <translation>終點</translation>
+    </message>
+    <message>
+        <source>GIF 宽度</source>
+        <translation>GIF 寬度</translation>
+    </message>
+    <message>
+        <source>GIF 帧率</source>
+        <translation>GIF 影格率</translation>
+    </message>
+    <message>
+        <source>保存视频</source>
+        <translation>儲存影片</translation>
+    </message>
+    <message>
+        <source>保存 GIF</source>
+        <translation>儲存 GIF</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>原始尺寸</source>
+        <translation>原始尺寸</translation>
+    </message>
+    <message>
+        <source>起点必须在终点之前</source>
+        <translation>起點必須在終點之前</translation>
+    </message>
+    <message>
+        <source>终点必须在起点之后</source>
+        <translation>終點必須在起點之後</translation>
+    </message>
+    <message>
+        <source>无法识别的时间：%1（格式为 [时:]分:秒.毫秒）</source>
+        <translation>無法辨識的時間：%1（格式為 [時:]分:秒.毫秒）</translation>
+    </message>
+    <message>
+        <source>未找到 ffmpeg 程序，请先安装 ffmpeg。</source>
+        <translation>找不到 ffmpeg 程式，請先安裝 ffmpeg。</translation>
+    </message>
+    <message>
+        <source>正在保存 %1…</source>
+        <translation>正在儲存 %1…</translation>
+    </message>
+    <message>
+        <source>已取消，未保存任何文件</source>
+        <translation>已取消，未儲存任何檔案</translation>
+    </message>
+    <message>
+        <source>无法保存 %1：%2</source>
+        <translation>無法儲存 %1：%2</translation>
+    </message>
+    <message>
+        <source>已保存 %1</source>
+        <translation>已儲存 %1</translation>
     </message>
 </context>
 <context>
